@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+// Coalesces any number of change requests into one callback per display frame: request() is cheap
+// enough to call once per datagram, and fires() is emitted at most once per interval.
+class FrameTimer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int FrameMs = 16;
+
+    explicit FrameTimer(QObject *parent = nullptr);
+
+    void request() {
+        if (!timer_.isActive())
+            timer_.start();
+    }
+    bool pending() const { return timer_.isActive(); }
+
+signals:
+    void fires();
+
+private:
+    QTimer timer_;
+};

@@ -1,0 +1,24 @@
+#include "reception/DatagramReception.h"
+
+#include "platform/FlexGrid.h"
+#include "platform/UdpSocket.h"
+#include "reception/DatagramText.h"
+
+DatagramReception::DatagramReception(UdpSocket &socket, FlexGrid &grid, QObject *parent)
+    : QObject(parent), hostGrid(grid), socket_(socket), frame_(this) {
+    connect(&socket_, &UdpSocket::DataArrival, this, &DatagramReception::DudUDP_DataArrival);
+    connect(&frame_, &FrameTimer::fires, this, &DatagramReception::countersChanged);
+}
+
+void DatagramReception::DudUDP_DataArrival(int) {
+    processDatagram(socket_.GetData());
+}
+
+void DatagramReception::processDatagram(QByteArrayView bytes) {
+    reading.udpdata = DatagramText::decode(bytes);
+    ReceivedBytes.add(double(bytes.size()));
+    PacketsReceived.add(1);
+    frame_.request();
+    reading.parseudp();
+    hostGrid.fillgrid(reading);
+}

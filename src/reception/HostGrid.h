@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/FlexGrid.h"
+#include "reception/ReadingParser.h"
+
+#include <QHash>
+#include <QString>
+
+// The rules that store readings in the grid: one row per host in order of first arrival (column 0 the
+// host, 1 the date, 2 the time of its latest stored reading), and 64 sensor slots per row, each a name
+// column (3, 5, ... 129, the name in blue) and the value column right of it.
+class HostGrid {
+public:
+    static constexpr int MaxHosts = 32767; // the last row the 16-bit host counter can address
+    static constexpr int FirstNameCol = 3;
+    static constexpr int LastNameCol = 129;
+
+    explicit HostGrid(FlexGrid &grid) : grid_(grid) {}
+
+    // Start-up: no host rows yet, and the header row "Date", "Time", then "Name" (blue) and "Value".
+    void reset();
+    void writeHeaderRow();
+
+    // Stores the parsed reading: finds or appends the host's row, then finds the sensor's slot (the last
+    // slot already holding this name, else the first empty one) and writes name, value, date and time. A
+    // new sensor on a host whose 64 slots are taken, or a new host beyond the last row, is dropped.
+    void fillgrid(const ReadingParser &reading);
+    void addNewRow(const ReadingParser &reading);
+
+    int hostcount() const { return hostcount_; }
+    int hostrow() const { return hostrow_; }
+    int sensorcol() const { return sensorcol_; }
+    // Row of a host name (exact, case-sensitive), 0 when absent.
+    int rowOf(const QString &host) const { return index_.value(host, 0); }
+
+private:
+    FlexGrid &grid_;
+    qint16 hostcount_ = 0;
+    qint16 hostrow_ = 0;
+    int sensorcol_ = 0;
+    QHash<QString, int> index_; // host name -> row, in step with column 0
+};

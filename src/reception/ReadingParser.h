@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// The reading fields of one datagram and the parser that fills them.
+//
+// parseudp() cuts a BSD-syslog reading such as
+//   <13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C
+// by fixed positions and by the first of a few marker characters into date ('Sep  9'), time
+// ('20:04:58'), host ('OFFICE'), sensor name (' CPU Temp') and value (' 45.0 '). It validates nothing:
+// a datagram of any other shape is cut by the same rules. Fields are never cleared between datagrams,
+// so a reading without a host (no space) or without a bracketed tag keeps the previous host or sensor
+// name. Every remainder is capped at 255 characters.
+class ReadingParser {
+public:
+    static constexpr int Cap = 255;
+
+    QString udpdata;     // the datagram's text; after parsing, the message after the first colon
+    QString msgdate;     // characters 1-6 of the time stamp
+    QString msgtime;     // characters 8-15 of the time stamp
+    QString hostname;    // the host name, without surrounding spaces
+    QString sensorname;  // one space, then the bracketed tag without surrounding spaces
+    QString sensorvalue; // one space, the value without surrounding spaces, one space
+
+    void parseudp();
+
+    // Spaces (U+0020 only) removed from both ends; tabs and other white space stay.
+    static QStringView trim(QStringView text);
+};

@@ -1,0 +1,172 @@
+#include "reception/HostGrid.h"
+#include "TestRegistry.h"
+#include "platform/FlexGrid.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+class HostGridTest : public QObject {
+    Q_OBJECT
+
+    FlexGrid *grid = nullptr;
+    HostGrid *hosts = nullptr;
+    ReadingParser reading;
+
+    void store(const QString &host, const QString &sensor, const QString &value,
+               const QString &time = QStringLiteral("20:04:58")) {
+        reading.hostname = host;
+        reading.sensorname = sensor;
+        reading.sensorvalue = value;
+        reading.msgdate = QStringLiteral("Sep  9");
+        reading.msgtime = time;
+        hosts->fillgrid(reading);
+    }
+    QString cell(int row, int col) const { return grid->textAt(row, col); }
+
+private slots:
+    void init() {
+        grid = new FlexGrid;
+        hosts = new HostGrid(*grid);
+        hosts->reset();
+        hosts->writeHeaderRow();
+        reading = ReadingParser();
+    }
+    void cleanup() {
+        delete hosts;
+        delete grid;
+    }
+
+    void headerRow() {
+        QCOMPARE(cell(0, 0), QString());
+        QCOMPARE(cell(0, 1), QStringLiteral("Date"));
+        QCOMPARE(cell(0, 2), QStringLiteral("Time"));
+        for (int c = 3; c <= 129; c += 2) {
+            QCOMPARE(cell(0, c), QStringLiteral("Name"));
+            QCOMPARE(grid->foreColorAt(0, c), FlexGrid::Blue);
+            QCOMPARE(cell(0, c + 1), QStringLiteral("Value"));
+            QVERIFY(!grid->hasForeColor(0, c + 1));
+        }
+    }
+
+    void firstReadingCreatesRowOne() {
+        QCOMPARE(grid->Rows(), 4);
+        store(QStringLiteral("OFFICE"), QStringLiteral(" CPU Temp"), QStringLiteral(" 45.0 "));
+        QCOMPARE(grid->Rows(), 2);
+        QCOMPARE(hosts->hostcount(), 1);
+        QCOMPARE(cell(1, 0), QStringLiteral("OFFICE"));
+        QCOMPARE(cell(1, 1), QStringLiteral("Sep  9"));
+        QCOMPARE(cell(1, 2), QStringLiteral("20:04:58"));
+        QCOMPARE(cell(1, 3), QStringLiteral(" CPU Temp"));
+        QCOMPARE(grid->foreColorAt(1, 3), FlexGrid::Blue);
+        QCOMPARE(cell(1, 4), QStringLiteral(" 45.0 "));
+    }
+
+    void sameSensorOverwritesSecondSensorGoesRight() {
+        store(QStringLiteral("OFFICE"), QStringLiteral(" CPU Temp"), QStringLiteral(" 45.0 "));
+        store(QStringLiteral("OFFICE"), QStringLiteral(" CPU Temp"), QStringLiteral(" 46.5 "),
+              QStringLiteral("20:05:00"));
+        QCOMPARE(cell(1, 4), QStringLiteral(" 46.5 "));
+        QCOMPARE(cell(1, 2), QStringLiteral("20:05:00"));
+        QCOMPARE(cell(1, 5), QString());
+        store(QStringLiteral("OFFICE"), QStringLiteral(" Fan"), QStringLiteral(" 1200 "));
+        QCOMPARE(cell(1, 5), QStringLiteral(" Fan"));
+        QCOMPARE(cell(1, 6), QStringLiteral(" 1200 "));
+        QCOMPARE(grid->Rows(), 2);
+    }
+
+    void namesDifferingOnlyInSurroundingSpacesShareASlot() {
+        store(QStringLiteral("H"), QStringLiteral(" CPU Temp"), QStringLiteral(" 1 "));
+        store(QStringLiteral("H"), QStringLiteral("   CPU Temp  "), QStringLiteral(" 2 "));
+        QCOMPARE(cell(1, 3), QStringLiteral("   CPU Temp  "));
+        QCOMPARE(cell(1, 4), QStringLiteral(" 2 "));
+        QCOMPARE(cell(1, 5), QString());
+    }
+
+    void hostNamesAreExactKeys() {
+        store(QStringLiteral("office"), QStringLiteral(" A"), QStringLiteral(" 1 "));
+        store(QStringLiteral("OFFICE"), QStringLiteral(" A"), QStringLiteral(" 2 "));
+        store(QStringLiteral("office "), QStringLiteral(" A"), QStringLiteral(" 3 "));
+        store(QString(), QStringLiteral(" A"), QStringLiteral(" 4 "));
+        QCOMPARE(hosts->hostcount(), 4);
+        QCOMPARE(cell(4, 0), QString()); // an empty host name is a valid key
+        store(QString(), QStringLiteral(" A"), QStringLiteral(" 5 "));
+        QCOMPARE(hosts->hostcount(), 4);
+        QCOMPARE(cell(4, 4), QStringLiteral(" 5 "));
+    }
+
+    void sixtyFifthSensorIsDropped() {
+        for (int i = 0; i < 64; ++i)
+            store(QStringLiteral("H"), QStringLiteral(" S%1").arg(i), QStringLiteral(" %1 ").arg(i));
+        QCOMPARE(cell(1, 129), QStringLiteral(" S63"));
+        store(QStringLiteral("H"), QStringLiteral(" S64"), QStringLiteral(" 64 "),
+              QStringLiteral("23:59:59"));
+        QCOMPARE(hosts->sensorcol(), 0);
+        QCOMPARE(cell(1, 2), QStringLiteral("20:04:58")); // not even the time is written
+        for (int c = 3; c <= 129; c += 2)
+            QVERIFY(cell(1, c) != QStringLiteral(" S64"));
+        // A known sensor still updates.
+        store(QStringLiteral("H"), QStringLiteral(" S10"), QStringLiteral(" new "));
+        QCOMPARE(cell(1, 24), QStringLiteral(" new "));
+    }
+
+    void emptyTagTakesTheLastEmptySlot() {
+        store(QStringLiteral("H"), QStringLiteral(" A"), QStringLiteral(" 1 "));
+        store(QStringLiteral("H"), QStringLiteral(" "), QStringLiteral(" e "));
+        QCOMPARE(hosts->sensorcol(), 129);
+        QCOMPARE(cell(1, 129), QStringLiteral(" "));
+        QCOMPARE(cell(1, 130), QStringLiteral(" e "));
+        // Its name cell still counts as empty: a new name takes the first empty slot...
+        store(QStringLiteral("H"), QStringLiteral(" B"), QStringLiteral(" 2 "));
+        QCOMPARE(cell(1, 5), QStringLiteral(" B"));
+        // ...and once every other slot is taken, a new name takes it over.
+        for (int i = 0; i < 61; ++i)
+            store(QStringLiteral("H"), QStringLiteral(" F%1").arg(i), QStringLiteral(" x "));
+        QCOMPARE(cell(1, 127), QStringLiteral(" F60"));
+        store(QStringLiteral("H"), QStringLiteral(" Last"), QStringLiteral(" z "));
+        QCOMPARE(cell(1, 129), QStringLiteral(" Last"));
+    }
+
+    void matchingNameRightOfAnEmptySlotWins() {
+        // A name stored in slot 2 while slot 1 is empty (as after an empty tag took the last slot and
+        // the grid was written from outside): the stored slot is reused, not the empty one.
+        store(QStringLiteral("H"), QStringLiteral(" A"), QStringLiteral(" 1 "));
+        grid->setTextAt(1, 5, QStringLiteral(" B"));
+        grid->setTextAt(1, 3, QString());
+        store(QStringLiteral("H"), QStringLiteral(" B"), QStringLiteral(" 2 "));
+        QCOMPARE(hosts->sensorcol(), 5);
+        QCOMPARE(cell(1, 6), QStringLiteral(" 2 "));
+    }
+
+    // The host index must give exactly what a scan of column 0 gives.
+    void hostIndexAgreesWithALinearScan() {
+        auto *rng = QRandomGenerator::global();
+        for (int i = 0; i < 3000; ++i)
+            store(QStringLiteral("host-%1").arg(rng->bounded(800)),
+                  QStringLiteral(" S%1").arg(rng->bounded(3)), QStringLiteral(" %1 ").arg(i));
+        QCOMPARE(grid->Rows(), hosts->hostcount() + 1);
+        for (int h = 0; h < 800; ++h) {
+            const QString name = QStringLiteral("host-%1").arg(h);
+            int scanned = 0;
+            for (int r = 1; r <= hosts->hostcount(); ++r)
+                if (cell(r, 0) == name)
+                    scanned = r;
+            QCOMPARE(hosts->rowOf(name), scanned);
+        }
+    }
+
+    void hostsBeyondTheLastRowAreDropped() {
+        for (int i = 0; i < HostGrid::MaxHosts; ++i)
+            store(QString::number(i), QStringLiteral(" A"), QStringLiteral(" 1 "));
+        QCOMPARE(hosts->hostcount(), 32767);
+        QCOMPARE(grid->Rows(), 32768);
+        store(QStringLiteral("one too many"), QStringLiteral(" A"), QStringLiteral(" 1 "));
+        QCOMPARE(hosts->hostcount(), 32767);
+        QCOMPARE(grid->Rows(), 32768);
+        QCOMPARE(hosts->rowOf(QStringLiteral("one too many")), 0);
+        store(QStringLiteral("5"), QStringLiteral(" A"), QStringLiteral(" still "));
+        QCOMPARE(cell(6, 4), QStringLiteral(" still "));
+    }
+};
+
+ZARARE_TEST(HostGridTest)
+#include "HostGridTest.moc"
