@@ -1,5 +1,6 @@
 #include "mainwindow/MainForm.h"
 #include "platform/AppIdentity.h"
+#include "platform/LoadedForms.h"
 
 #include <QApplication>
 
@@ -10,9 +11,13 @@ int main(int argc, char *argv[]) {
                                             .arg(AppIdentity::Major)
                                             .arg(AppIdentity::Minor)
                                             .arg(AppIdentity::Revision));
+    // The program ends when no form is loaded: the main window may be hidden while a dialog is open.
+    QApplication::setQuitOnLastWindowClosed(false);
+    LoadedForms::setQuitWhenNoneLeft(true);
 
-    MainForm form;
-    form.Form_Load();
-    form.show();
+    auto *form = new MainForm;
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->Form_Load();
+    form->show();
     return app.exec();
 }

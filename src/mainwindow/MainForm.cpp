@@ -1,18 +1,32 @@
 #include "mainwindow/MainForm.h"
 
+#include "mainwindow/ComputerName.h"
 #include "platform/AppIdentity.h"
+#include "platform/LoadedForms.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
+#include "platform/WindowGeometry.h"
+#include "settings/SettingsFile.h"
+#include "settings/frmOptions.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QScreen>
 #include <QTableView>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
-// Design-time places of the controls in the client area, in twips.
-constexpr float GridLeft = 120, GridTop = 240, GridWidth = 12495, GridHeight = 2295;
+// Design-time places in the client area below the menu bar, in twips.
+constexpr float GridLeft = 120, GridTop = 240, GridDesignWidth = 12495, GridDesignHeight = 2295;
 constexpr float ClientWidth = 7695, ClientHeight = 2580;
+constexpr float DesignLeft = 5430, DesignTop = 5085;
 
 QFont boldLabelFont() {
     QFont f;
@@ -34,11 +48,30 @@ QLineEdit *counterBox(QWidget *parent, const char *name) {
     box->setPalette(p);
     return box;
 }
+
+QAction *command(QMenu *menu, const char *name, const char *caption) {
+    QAction *action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+// Whether any part of a rectangle of the desktop is on a screen.
+bool onSomeScreen(const QRect &rect) {
+    for (const QScreen *screen : QGuiApplication::screens())
+        if (screen->geometry().intersects(rect))
+            return true;
+    return false;
+}
 } // namespace
 
-MainForm::MainForm(QWidget *parent) : QMainWindow(parent), reception(DudUDP, grid) {
+MainForm::MainForm(QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      reception(DudUDP, grid) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(AppIdentity::title());
+    LoadedForms::add(this);
     // The socket, the cells and the reception path are members, and children so that they can be found
     // by name like every other control.
     DudUDP.setParent(this);
@@ -46,6 +79,19 @@ MainForm::MainForm(QWidget *parent) : QMainWindow(parent), reception(DudUDP, gri
     grid.setParent(this);
     grid.setObjectName(QStringLiteral("MSFlexGrid1Cells"));
     reception.setParent(this);
+
+    FileMenu = menuBar()->addMenu(QStringLiteral("File"));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
+    ExitMenu = command(FileMenu, "ExitMenu", "Exit");
+    ToolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
+    ToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
+    OptionsMenu = command(ToolsMenu, "OptionsMenu", "Options");
+    HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
+    HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
+    AboutMenu = command(HelpMenu, "AboutMenu", "About");
+    connect(ExitMenu, &QAction::triggered, this, &MainForm::ExitMenu_Click);
+    connect(OptionsMenu, &QAction::triggered, this, &MainForm::OptionsMenu_Click);
+    connect(AboutMenu, &QAction::triggered, this, &MainForm::AboutMenu_Click);
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -78,16 +124,35 @@ MainForm::MainForm(QWidget *parent) : QMainWindow(parent), reception(DudUDP, gri
     MSFlexGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     MSFlexGrid1->horizontalHeader()->setDefaultSectionSize(Twips::toPixelsX(1000, this));
     MSFlexGrid1->setWordWrap(false);
-    Twips::place(MSFlexGrid1, GridLeft, GridTop, GridWidth, GridHeight);
+    Twips::place(MSFlexGrid1, GridLeft, GridTop, GridDesignWidth, GridDesignHeight);
 
-    resize(Twips::toPixelsX(ClientWidth, this), Twips::toPixelsY(ClientHeight, this));
+    resize(Twips::toPixelsX(ClientWidth, this),
+           Twips::toPixelsY(ClientHeight, this) + menuBar()->sizeHint().height());
+    move(Twips::toPixelsX(DesignLeft, this), Twips::toPixelsY(DesignTop, this));
 
+    frmOptions::setContext(this, &DudUDP);
     connect(&reception, &DatagramReception::countersChanged, this, &MainForm::showCounters);
 }
 
-MainForm::~MainForm() = default;
+MainForm::~MainForm() {
+    // Nothing may reach the dialog's context after the window is gone.
+    if (frmOptions::instance())
+        frmOptions::unload();
+    frmOptions::setContext(nullptr, nullptr);
+}
 
 void MainForm::Form_Load() {
+    frmOptions::ref()->LoadConfig();
+
+    const SettingsFile::ReadResult stored = SettingsFile::read(SettingsFile::path());
+    if (stored.status == SettingsFile::Status::Complete) {
+        windowgeometry[0] = stored.record.height;
+        windowgeometry[1] = stored.record.width;
+        windowgeometry[2] = stored.record.top;
+        windowgeometry[3] = stored.record.left;
+        applyStoredGeometry(stored.geometry);
+    }
+
     reception.PacketsReceived.setText(QStringLiteral("0"));
     reception.ReceivedBytes.setText(QStringLiteral("0"));
     showCounters();
@@ -95,23 +160,129 @@ void MainForm::Form_Load() {
     reception.hostGrid.writeHeaderRow();
     grid.flush();
 
+    setWindowTitle(QStringLiteral("Zar-Are on ") + GetLocalComputerName());
+    QApplication::setApplicationDisplayName(AppIdentity::title());
+
     QString error;
-    if (!DudUDP.Bind(portText, &error))
+    if (!DudUDP.Bind(frmOptions::ref()->portvalue->text(), &error))
         MessageBox::warn(this, error);
+}
+
+void MainForm::reapplyOnceFramed() {
+    if (!storedGeometryPending_ || !isVisible() || frameGeometry().size() == size())
+        return;
+    storedGeometryPending_ = false;
+    applyStoredGeometry(storedGeometry_);
+}
+
+void MainForm::applyStoredGeometry(const float geometry[4]) {
+    if (!isVisible()) {
+        std::copy(geometry, geometry + 4, storedGeometry_);
+        storedGeometryPending_ = true;
+    }
+    // A shown window runs the resize handling from its resize event; before the first show the window
+    // gets no resize events, so it is run here after each change of size.
+    WindowGeometry::setHeight(this, geometry[0]);
+    if (!isVisible())
+        Form_Resize();
+    WindowGeometry::setWidth(this, geometry[1]);
+    if (!isVisible())
+        Form_Resize();
+    // A place where no screen would show any of the window keeps the design-time place: the window
+    // would otherwise be lost to the user.
+    const QRect wanted(Twips::toPixelsX(geometry[3], this), Twips::toPixelsY(geometry[2], this),
+                       frameGeometry().width(), frameGeometry().height());
+    if (!onSomeScreen(wanted))
+        return;
+    WindowGeometry::setTop(this, geometry[2]);
+    WindowGeometry::setLeft(this, geometry[3]);
+}
+
+void MainForm::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    QCoreApplication::processEvents();
+    frmOptions::unload();
+    frmOptions::setContext(nullptr, nullptr);
+}
+
+void MainForm::closeEvent(QCloseEvent *event) {
+    Form_Unload();
+    event->accept();
+}
+
+void MainForm::ExitMenu_Click() {
+    frmOptions::unload();
+    close();
+}
+
+void MainForm::OptionsMenu_Click() {
+    frmOptions *options = frmOptions::ref();
+    options->LoadConfig();
+    options->show();
+    options->raise();
+    options->activateWindow();
+}
+
+void MainForm::AboutMenu_Click() {}
+
+void MainForm::captureGeometry() {
+    if (unloaded_)
+        return;
+    frmOptions::ref()->captureGeometry();
+}
+
+bool MainForm::canHideWhenMinimized() const {
+    return false;
+}
+
+void MainForm::Form_Resize() {
+    if (isMinimized()) {
+        if (canHideWhenMinimized())
+            hide();
+        return;
+    }
+    // Holding the minimum size resizes the window, which runs this again inside; the outer run then
+    // reads the final size afresh. The depth bound keeps a window system that refuses the size from
+    // bouncing us forever.
+    ++resizeDepth_;
+    if (resizeDepth_ <= 3) {
+        if (WindowGeometry::height(this) < MinHeight)
+            WindowGeometry::setHeight(this, MinHeight);
+        if (WindowGeometry::width(this) < MinWidth)
+            WindowGeometry::setWidth(this, MinWidth);
+    }
+    --resizeDepth_;
+    gridWidth_ = WindowGeometry::width(this) - GridWidthAllowance;
+    gridHeight_ = qMax(0.0f, WindowGeometry::height(this) - GridHeightAllowance);
+    MSFlexGrid1->resize(Twips::toPixelsX(gridWidth_, this), Twips::toPixelsY(gridHeight_, this));
+    captureGeometry();
+}
+
+void MainForm::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+    reapplyOnceFramed();
+}
+
+void MainForm::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    reapplyOnceFramed();
+}
+
+void MainForm::moveEvent(QMoveEvent *event) {
+    QMainWindow::moveEvent(event);
+    reapplyOnceFramed();
+}
+
+void MainForm::changeEvent(QEvent *event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
 }
 
 void MainForm::showCounters() {
     PacketsReceived->setText(reception.PacketsReceived.text());
     ReceivedBytes->setText(reception.ReceivedBytes.text());
-}
-
-void MainForm::layoutGrid() {
-    const QWidget *client = centralWidget();
-    const int left = Twips::toPixelsX(GridLeft, this), top = Twips::toPixelsY(GridTop, this);
-    MSFlexGrid1->setGeometry(left, top, qMax(0, client->width() - left), qMax(0, client->height() - top));
-}
-
-void MainForm::resizeEvent(QResizeEvent *event) {
-    QMainWindow::resizeEvent(event);
-    layoutGrid();
 }

@@ -6,38 +6,80 @@
 
 #include <QMainWindow>
 
+class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QTableView;
 
 // The main window: the traffic counters along the top and the host grid below them, fed by the UDP
-// socket it owns.
+// socket it owns; the File, Tools and Help menus; start-up from the settings file and shutdown.
 class MainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainForm(QWidget *parent = nullptr);
-    ~MainForm() override;
+    ~MainForm() override; // the window object's end: the tray icon is removed once more
 
-    // Start-up: zeroes the counters, writes the grid's header row, names the window and binds the socket.
+    // Start-up: the stored port into the options dialog, the stored geometry onto the window, the
+    // counters and the grid's header row, the caption, and the socket bound to the port.
     void Form_Load();
+    // Shutdown, whether by File, Exit, the close box or the system.
+    void Form_Unload();
+    // Follows every size and state change: hides a minimized window, holds the minimum size, sizes the
+    // grid and captures the geometry.
+    void Form_Resize();
+
+    void ExitMenu_Click();
+    void OptionsMenu_Click();
+    void AboutMenu_Click();
+
+    // The geometry capture: Height, Width, Top and Left into the options dialog's geometry boxes.
+    void captureGeometry();
+
+    // Whether a minimized window may leave the task bar: only when an icon can bring it back.
+    virtual bool canHideWhenMinimized() const;
 
     UdpSocket DudUDP;
     FlexGrid grid;
     DatagramReception reception;
+    QString windowgeometry[4]; // the stored Height, Width, Top and Left as read at start-up
 
     QLabel *Label1 = nullptr; // "Bytes Received:"
     QLabel *Label2 = nullptr; // "Packets Received:"
     QLineEdit *PacketsReceived = nullptr;
     QLineEdit *ReceivedBytes = nullptr;
     QTableView *MSFlexGrid1 = nullptr;
+    QMenu *FileMenu = nullptr;
+    QMenu *ToolsMenu = nullptr;
+    QMenu *HelpMenu = nullptr;
+    QAction *ExitMenu = nullptr;
+    QAction *OptionsMenu = nullptr;
+    QAction *AboutMenu = nullptr;
 
-    // The port the socket is bound to at start-up.
-    QString portText = QStringLiteral("514");
+    // The grid's size as last set, in twips.
+    float gridWidth() const { return gridWidth_; }
+    float gridHeight() const { return gridHeight_; }
+
+    static constexpr float MinHeight = 1000, MinWidth = 5000;
+    static constexpr float GridWidthAllowance = 325, GridHeightAllowance = 1050;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void showCounters();
-    void layoutGrid();
+    void applyStoredGeometry(const float geometry[4]);
+    void reapplyOnceFramed();
 
-protected:
-    void resizeEvent(QResizeEvent *event) override;
+    float gridWidth_ = 12495, gridHeight_ = 2295;
+    int resizeDepth_ = 0;
+    // The stored geometry describes the outer frame, which the window system adds only after the first
+    // show: it is applied again once the frame is known.
+    bool storedGeometryPending_ = false;
+    float storedGeometry_[4] = {0, 0, 0, 0};
+    bool unloaded_ = false;
 };

@@ -1,0 +1,173 @@
+#include "settings/SettingsFile.h"
+#include "TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+class SettingsFileTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString fileWith(const QByteArray &bytes, const QString &name = QStringLiteral("Zar-Are.ini")) {
+        const QString p = dir.filePath(name);
+        QFile f(p);
+        if (!f.open(QIODevice::WriteOnly))
+            return {};
+        f.write(bytes);
+        return p;
+    }
+
+private slots:
+    void cleanup() {
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+    }
+
+    void pathIsBesideTheProgram() {
+        QCOMPARE(SettingsFile::path(), QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
+                                                                QStringLiteral("/Zar-Are.ini")));
+        SettingsFile::setFolderForTesting(dir.path());
+        QCOMPARE(SettingsFile::path(), QDir::toNativeSeparators(dir.filePath(QStringLiteral("Zar-Are.ini"))));
+        SettingsFile::setFolderForTesting(QString());
+    }
+
+    void fileExistsSeesOrdinaryFilesOnly() {
+        QVERIFY(SettingsFile::FileExists(fileWith("x")));
+        QVERIFY(SettingsFile::FileExists(fileWith("")));
+        QVERIFY(!SettingsFile::FileExists(fileWith("x", QStringLiteral(".hidden"))));
+        QVERIFY(!SettingsFile::FileExists(dir.path()));
+        QVERIFY(!SettingsFile::FileExists(dir.filePath(QStringLiteral("absent"))));
+    }
+
+    void reading_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("port");
+        using S = SettingsFile::Status;
+        QTest::newRow("record") << QByteArray("514,2985,7815,1200,900") << int(S::Complete) << "514";
+        QTest::newRow("over lines, trailing fields")
+            << QByteArray("\"5514\"\r\n2985\n7815,1200\r\n900,9,9") << int(S::Complete) << "5514";
+        QTest::newRow("port is text") << QByteArray("  abc,2985,7815,1200,900") << int(S::Complete) << "abc";
+        QTest::newRow("empty") << QByteArray() << int(S::Empty) << "";
+        QTest::newRow("fewer fields") << QByteArray("514,2985,7815") << int(S::Damaged) << "";
+        QTest::newRow("not a number") << QByteArray("514,2985,wide,1200,900") << int(S::Damaged) << "";
+        QTest::newRow("locale comma splits")
+            << QByteArray("514,2985,5,5,1200,900") << int(S::Complete) << "514";
+        QTest::newRow("beyond single range")
+            << QByteArray("514,1E+39,7815,1200,900") << int(S::Damaged) << "";
+        QTest::newRow("huge but single")
+            << QByteArray("514,1E+38,-1E+38,1200,900") << int(S::Complete) << "514";
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe,\x01\x02", 7) << int(S::Damaged) << "";
+    }
+    void reading() {
+        QFETCH(QByteArray, bytes);
+        const auto result = SettingsFile::read(fileWith(bytes));
+        QTEST(int(result.status), "status");
+        if (result.status == SettingsFile::Status::Complete)
+            QTEST(result.record.port, "port");
+    }
+
+    void missingAndFolderInPlace() {
+        QCOMPARE(SettingsFile::read(dir.filePath(QStringLiteral("Zar-Are.ini"))).status,
+                 SettingsFile::Status::Missing);
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Zar-Are.ini")));
+        const QString p = dir.filePath(QStringLiteral("Zar-Are.ini"));
+        QCOMPARE(SettingsFile::read(p).status, SettingsFile::Status::Missing);
+        QString reason;
+        QVERIFY(!SettingsFile::write(p, {"514", "1", "2", "3", "4"}, &reason));
+        QVERIFY(!reason.isEmpty());
+    }
+
+    void aHugeFileIsReadOnlyAsFarAsNeeded() {
+        QByteArray big("514,2985,7815,1200,900\r\n");
+        big += QByteArray(100 * 1024 * 1024, 'x');
+        QCOMPARE(SettingsFile::read(fileWith(big)).status, SettingsFile::Status::Complete);
+        QCOMPARE(SettingsFile::read(fileWith(QByteArray(1024 * 1024, '7'))).status,
+                 SettingsFile::Status::Damaged);
+    }
+
+    void roundTrip() {
+        const QString p = dir.filePath(QStringLiteral("Zar-Are.ini"));
+        const SettingsRecord written{QStringLiteral("5514"), QStringLiteral("2985"), QStringLiteral("7815"),
+                                     QStringLiteral("-120"), QStringLiteral("-1500.5")};
+        QString reason;
+        QVERIFY2(SettingsFile::write(p, written, &reason), qPrintable(reason));
+        QFile f(p);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("5514,2985,7815,-120,-1500.5\r\n"));
+        const auto read = SettingsFile::read(p);
+        QCOMPARE(read.status, SettingsFile::Status::Complete);
+        QCOMPARE(read.record.port, written.port);
+        QCOMPARE(read.geometry[2], -120.0f);
+        QCOMPARE(read.geometry[3], -1500.5f);
+        // A port with a comma shifts every later field on the next read.
+        QVERIFY(SettingsFile::write(p, {QStringLiteral("5,14"), "1000", "5000", "0", "0"}, &reason));
+        const auto shifted = SettingsFile::read(p);
+        QCOMPARE(shifted.record.port, QStringLiteral("5"));
+        QCOMPARE(shifted.record.height, QStringLiteral("14"));
+    }
+
+    void failedWriteLeavesTheOldFile() {
+        if (::geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        const QString p = fileWith("514,2985,7815,1200,900");
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QString reason;
+        const bool written = SettingsFile::write(p, {"1", "2", "3", "4", "5"}, &reason);
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(!written);
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(SettingsFile::read(p).record.port, QStringLiteral("514"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // A full disk halfway through the write: a tiny file system mounted for the test (root only).
+    void fullDiskLeavesTheOldFile() {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small file system needs root");
+        const QString mnt = dir.filePath(QStringLiteral("small"));
+        QVERIFY(QDir().mkpath(mnt));
+        if (::mount("tmpfs", mnt.toLocal8Bit().constData(), "tmpfs", 0, "size=16k") != 0)
+            QSKIP("tmpfs cannot be mounted here");
+        const QString p = mnt + QStringLiteral("/Zar-Are.ini");
+        QString reason;
+        QVERIFY(SettingsFile::write(p, {"514", "2985", "7815", "1200", "900"}, &reason));
+        {
+            QFile filler(mnt + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        const QString huge(20000, QLatin1Char('9'));
+        const bool written = SettingsFile::write(p, {huge, "1", "2", "3", "4"}, &reason);
+        const auto after = SettingsFile::read(p);
+        const QStringList left = QDir(mnt).entryList(QDir::Files | QDir::Hidden);
+        ::umount(mnt.toLocal8Bit().constData());
+        QVERIFY(!written);
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(after.record.port, QStringLiteral("514"));
+        QCOMPARE(left.size(), 2); // no temporary file is left behind
+        QVERIFY(left.contains(QStringLiteral("Zar-Are.ini")));
+    }
+
+    void unreadableFileIsReported() {
+        if (::geteuid() == 0)
+            QSKIP("root reads every file");
+        const QString p = fileWith("514,2985,7815,1200,900");
+        QFile::setPermissions(p, QFileDevice::WriteOwner);
+        const auto result = SettingsFile::read(p);
+        QCOMPARE(result.status, SettingsFile::Status::Unreadable);
+        QVERIFY(SettingsFile::damagedMessage(p, result).contains(p));
+    }
+};
+
+ZARARE_TEST(SettingsFileTest)
+#include "SettingsFileTest.moc"
