@@ -1,6 +1,7 @@
 #include "mainwindow/MainForm.h"
 
 #include "mainwindow/ComputerName.h"
+#include "platform/AppIcon.h"
 #include "platform/AppIdentity.h"
 #include "platform/LoadedForms.h"
 #include "platform/MessageBox.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTableView>
 
@@ -79,6 +81,9 @@ MainForm::MainForm(QWidget *parent)
     grid.setParent(this);
     grid.setObjectName(QStringLiteral("MSFlexGrid1Cells"));
     reception.setParent(this);
+    tray.setParent(this);
+    tray.setObjectName(QStringLiteral("trayicon"));
+    setWindowIcon(AppIcon::icon());
 
     FileMenu = menuBar()->addMenu(QStringLiteral("File"));
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
@@ -95,6 +100,8 @@ MainForm::MainForm(QWidget *parent)
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
+    client->setMouseTracking(true);
+    client->installEventFilter(this);
     setCentralWidget(client);
 
     Label2 = new QLabel(QStringLiteral("Packets Received:"), client);
@@ -132,9 +139,12 @@ MainForm::MainForm(QWidget *parent)
 
     frmOptions::setContext(this, &DudUDP);
     connect(&reception, &DatagramReception::countersChanged, this, &MainForm::showCounters);
+    connect(&tray, &TrayIcon::message, this,
+            [this](int message) { Form_MouseMove(0, 0, float(message) * Twips::perPixelX(this), 0); });
 }
 
 MainForm::~MainForm() {
+    tray.remove();
     // Nothing may reach the dialog's context after the window is gone.
     if (frmOptions::instance())
         frmOptions::unload();
@@ -161,7 +171,16 @@ void MainForm::Form_Load() {
     grid.flush();
 
     setWindowTitle(QStringLiteral("Zar-Are on ") + GetLocalComputerName());
-    QApplication::setApplicationDisplayName(AppIdentity::title());
+    QApplication::setApplicationName(AppIdentity::title());
+
+    trayicon.cbSize = 88;
+    trayicon.hWnd = this;
+    trayicon.uID = 1;
+    trayicon.uFlags = NotifyIconData::NifMessage | NotifyIconData::NifIcon | NotifyIconData::NifTip;
+    trayicon.uCallbackMessage = 0x200;
+    trayicon.hIcon = windowIcon();
+    trayicon.szTip = NotifyIconData::tipField(windowTitle());
+    tray.add(trayicon);
 
     QString error;
     if (!DudUDP.Bind(frmOptions::ref()->portvalue->text(), &error))
@@ -202,6 +221,7 @@ void MainForm::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
+    tray.remove();
     QCoreApplication::processEvents();
     frmOptions::unload();
     frmOptions::setContext(nullptr, nullptr);
@@ -234,13 +254,62 @@ void MainForm::captureGeometry() {
 }
 
 bool MainForm::canHideWhenMinimized() const {
-    return false;
+    return tray.isShown();
+}
+
+void MainForm::Form_MouseMove(int, int, float x, float) {
+    // The x position in pixels, rounded half to even, is the icon's mouse message.
+    const double m = std::nearbyint(double(x) / double(Twips::perPixelX(this)));
+    if (m == TrayIcon::LeftDoubleClick) {
+        setWindowState(Qt::WindowNoState);
+        show();
+        raise();
+        activateWindow();
+    }
+    captureGeometry();
+}
+
+void MainForm::Form_MouseDown(int, int, float, float) {
+    captureGeometry();
+}
+
+void MainForm::Form_MouseUp(int, int, float, float) {
+    captureGeometry();
+}
+
+bool MainForm::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == centralWidget()) {
+        const auto type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+            type == QEvent::MouseMove) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            const QPoint at = mouse->position().toPoint();
+            const float x = Twips::fromPixelsX(at.x(), this), y = Twips::fromPixelsY(at.y(), this);
+            const int button = int(mouse->buttons()) & 7;
+            const int shift = int(mouse->modifiers() >> 25) & 7;
+            if (type == QEvent::MouseButtonPress)
+                Form_MouseDown(button, shift, x, y);
+            else if (type == QEvent::MouseButtonRelease)
+                Form_MouseUp(button, shift, x, y);
+            else
+                Form_MouseMove(button, shift, x, y);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainForm::Form_Resize() {
     if (isMinimized()) {
+        // Hidden once the minimize is complete: hiding inside the state change would be undone by a
+        // showMinimized() still under way.
         if (canHideWhenMinimized())
-            hide();
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (isMinimized() && canHideWhenMinimized())
+                        hide();
+                },
+                Qt::QueuedConnection);
         return;
     }
     // Holding the minimum size resizes the window, which runs this again inside; the outer run then

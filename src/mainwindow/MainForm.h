@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FlexGrid.h"
+#include "platform/TrayIcon.h"
 #include "platform/UdpSocket.h"
 #include "reception/DatagramReception.h"
 
@@ -37,12 +38,21 @@ public:
     void captureGeometry();
 
     // Whether a minimized window may leave the task bar: only when an icon can bring it back.
-    virtual bool canHideWhenMinimized() const;
+    bool canHideWhenMinimized() const;
+
+    // Mouse events over the bare client area, positions in twips. A mouse move also carries the tray
+    // icon's messages: the message number arrives as the x position in pixels, and a left double-click
+    // (0x203) brings the window back. Every one of them captures the geometry.
+    void Form_MouseDown(int button, int shift, float x, float y);
+    void Form_MouseUp(int button, int shift, float x, float y);
+    void Form_MouseMove(int button, int shift, float x, float y);
 
     UdpSocket DudUDP;
     FlexGrid grid;
     DatagramReception reception;
     QString windowgeometry[4]; // the stored Height, Width, Top and Left as read at start-up
+    NotifyIconData trayicon;
+    TrayIcon tray;
 
     QLabel *Label1 = nullptr; // "Bytes Received:"
     QLabel *Label2 = nullptr; // "Packets Received:"
@@ -68,6 +78,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
 private:

@@ -1,0 +1,80 @@
+#include "TestRegistry.h"
+#include "mainwindow/MainForm.h"
+#include "platform/WindowGeometry.h"
+#include "settings/SettingsFile.h"
+#include "settings/frmOptions.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+// With a real window manager and notification area: the frame, minimizing into the tray and the
+// double-click that brings the window back.
+class TrayX11Test : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+private slots:
+    void initTestCase() {
+        SettingsFile::setFolderForTesting(dir.path());
+        QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 5000);
+    }
+    void cleanup() {
+        frmOptions::unload();
+        QFile::remove(SettingsFile::path());
+    }
+
+    void storedGeometryIsTheOuterFrame() {
+        QFile f(SettingsFile::path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("6553,2985,7815,1200,900\r\n");
+        f.close();
+        MainForm form;
+        form.Form_Load();
+        form.DudUDP.Close();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // The window manager adds its frame after the first show; the frame must then have the size
+        // and place that were stored.
+        QTRY_VERIFY(form.frameGeometry().height() > form.height());
+        QTRY_COMPARE(form.frameGeometry().height() * 15, 2985);
+        QTRY_COMPARE(form.frameGeometry().width() * 15, 7815);
+        QTRY_COMPARE(form.frameGeometry().topLeft(), QPoint(60, 80));
+        QCOMPARE(WindowGeometry::height(&form), 2985.0f);
+    }
+
+    void minimizeHidesAndADoubleClickOnTheIconRestores() {
+        MainForm form;
+        form.Form_Load();
+        form.DudUDP.Close();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTRY_VERIFY(form.tray.isShown());
+        QTRY_VERIFY(form.tray.geometry().isValid() && !form.tray.geometry().isEmpty());
+        QCOMPARE(form.tray.toolTip(), form.windowTitle());
+
+        form.showMinimized();
+        QTRY_VERIFY(!form.isVisible());
+
+        const QPoint at = form.tray.geometry().center();
+        const int rc =
+            QProcess::execute(QStringLiteral("xdotool"),
+                              {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                               QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                               QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
+        QCOMPARE(rc, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(form.isVisible(), 5000);
+        QTRY_VERIFY(!form.isMinimized());
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCOMPARE(form.gridWidth(), WindowGeometry::width(&form) - 325);
+
+        form.Form_Unload();
+        QVERIFY(!form.tray.isShown());
+    }
+};
+
+ZARARE_TEST(TrayX11Test)
+#include "TrayX11Test.moc"
