@@ -1,4 +1,5 @@
 #include "mainwindow/MainForm.h"
+#include "platform/AppIcon.h"
 #include "platform/AppIdentity.h"
 #include "platform/LoadedForms.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char *argv[]) {
                                             .arg(AppIdentity::Minor)
                                             .arg(AppIdentity::Revision));
     // The program ends when no form is loaded: the main window may be hidden while a dialog is open.
+    QApplication::setWindowIcon(AppIcon::icon());
     QApplication::setQuitOnLastWindowClosed(false);
     LoadedForms::setQuitWhenNoneLeft(true);
 

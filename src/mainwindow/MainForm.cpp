@@ -1,5 +1,6 @@
 #include "mainwindow/MainForm.h"
 
+#include "about/frmAbout.h"
 #include "mainwindow/ComputerName.h"
 #include "platform/AppIcon.h"
 #include "platform/AppIdentity.h"
@@ -19,6 +20,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableView>
 
 #include <algorithm>
@@ -97,6 +99,9 @@ MainForm::MainForm(QWidget *parent)
     connect(ExitMenu, &QAction::triggered, this, &MainForm::ExitMenu_Click);
     connect(OptionsMenu, &QAction::triggered, this, &MainForm::OptionsMenu_Click);
     connect(AboutMenu, &QAction::triggered, this, &MainForm::AboutMenu_Click);
+    // The menu bar from the keyboard: F10, or Alt pressed and released on its own, opens the first menu.
+    auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, &MainForm::openMenuBar);
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -111,6 +116,8 @@ MainForm::MainForm(QWidget *parent)
 
     PacketsReceived = counterBox(client, "PacketsReceived");
     Twips::place(PacketsReceived, 1800, 0, 615, 195);
+    PacketsReceived->setAccessibleName(QStringLiteral("Packets Received"));
+    Label2->setBuddy(PacketsReceived);
 
     Label1 = new QLabel(QStringLiteral("Bytes Received:"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -120,6 +127,8 @@ MainForm::MainForm(QWidget *parent)
 
     ReceivedBytes = counterBox(client, "ReceivedBytes");
     Twips::place(ReceivedBytes, 4320, 0, 1095, 165);
+    ReceivedBytes->setAccessibleName(QStringLiteral("Bytes Received"));
+    Label1->setBuddy(ReceivedBytes);
 
     MSFlexGrid1 = new QTableView(client);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -131,6 +140,8 @@ MainForm::MainForm(QWidget *parent)
     MSFlexGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     MSFlexGrid1->horizontalHeader()->setDefaultSectionSize(Twips::toPixelsX(1000, this));
     MSFlexGrid1->setWordWrap(false);
+    MSFlexGrid1->setAccessibleName(QStringLiteral("Hosts"));
+    MSFlexGrid1->setTabKeyNavigation(false); // Tab leaves the grid; the arrow keys walk it
     Twips::place(MSFlexGrid1, GridLeft, GridTop, GridDesignWidth, GridDesignHeight);
 
     resize(Twips::toPixelsX(ClientWidth, this),
@@ -245,7 +256,9 @@ void MainForm::OptionsMenu_Click() {
     options->activateWindow();
 }
 
-void MainForm::AboutMenu_Click() {}
+void MainForm::AboutMenu_Click() {
+    frmAbout::showModeless();
+}
 
 void MainForm::captureGeometry() {
     if (unloaded_)
@@ -275,6 +288,23 @@ void MainForm::Form_MouseDown(int, int, float, float) {
 
 void MainForm::Form_MouseUp(int, int, float, float) {
     captureGeometry();
+}
+
+void MainForm::openMenuBar() {
+    menuBar()->setActiveAction(FileMenu->menuAction());
+}
+
+void MainForm::keyPressEvent(QKeyEvent *event) {
+    altAlone_ = event->key() == Qt::Key_Alt && event->modifiers() == Qt::AltModifier;
+    QMainWindow::keyPressEvent(event);
+}
+
+void MainForm::keyReleaseEvent(QKeyEvent *event) {
+    const bool open = altAlone_ && event->key() == Qt::Key_Alt;
+    altAlone_ = false;
+    QMainWindow::keyReleaseEvent(event);
+    if (open && !menuBar()->activeAction())
+        openMenuBar();
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event) {

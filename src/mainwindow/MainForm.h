@@ -79,10 +79,13 @@ protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
 private:
     void showCounters();
+    void openMenuBar();
     void applyStoredGeometry(const float geometry[4]);
     void reapplyOnceFramed();
 
@@ -93,4 +96,5 @@ private:
     bool storedGeometryPending_ = false;
     float storedGeometry_[4] = {0, 0, 0, 0};
     bool unloaded_ = false;
+    bool altAlone_ = false;
 };

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <utility>
+
 namespace {
 QPointer<frmOptions> theDialog;
 QPointer<QWidget> mainWindow;
@@ -96,6 +98,19 @@ frmOptions::frmOptions()
     readwidth = box(this, "readwidth", "Text1", 1560, true);
     readtop = box(this, "readtop", "Text1", 2040, true);
     readleft = box(this, "readleft", "Text1", 2520, true);
+
+    // What a screen reader says for each box: its label without the colon.
+    const std::pair<QLineEdit *, QLabel *> named[] = {{portvalue, Label1},
+                                                      {readheight, Label_Width},
+                                                      {readwidth, Label_Height},
+                                                      {readtop, LabelTop},
+                                                      {readleft, labelLeft}};
+    for (const auto &[edit, label] : named) {
+        QString name = label->text();
+        name.chop(1);
+        edit->setAccessibleName(name);
+        label->setBuddy(edit);
+    }
 
     Options->setFocusPolicy(Qt::NoFocus);
     setTabOrder(cmdOK, portvalue);

@@ -1,5 +1,6 @@
 #include "mainwindow/MainForm.h"
 #include "TestRegistry.h"
+#include "about/frmAbout.h"
 #include "mainwindow/ComputerName.h"
 #include "platform/LoadedForms.h"
 #include "platform/WindowGeometry.h"
@@ -330,6 +331,27 @@ private slots:
         form->close();
         QTRY_VERIFY(!form);
         QVERIFY(!options);
+    }
+
+    void aboutIsOneDialogThatOutlivesExit() {
+        const int loadedBefore = LoadedForms::count();
+        QPointer<MainForm> form = new MainForm;
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        form->show();
+        form->AboutMenu_Click();
+        form->AboutMenu_Click();
+        QPointer<frmAbout> about = frmAbout::instance();
+        QVERIFY(about && about->isVisible());
+        int dialogs = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            dialogs += qobject_cast<frmAbout *>(w) != nullptr;
+        QCOMPARE(dialogs, 1);
+        form->ExitMenu_Click();
+        QTRY_VERIFY(!form);
+        QVERIFY(about && about->isVisible()); // the program goes on until the About box is closed too
+        QCOMPARE(LoadedForms::count(), loadedBefore + 1);
+        about->close();
+        QTRY_VERIFY(!about);
     }
 
     void datagramsShowInCountersAndGrid() {

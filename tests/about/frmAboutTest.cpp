@@ -1,0 +1,344 @@
+#include "about/frmAbout.h"
+#include "TestRegistry.h"
+#include "platform/AppIcon.h"
+#include "platform/LoadedForms.h"
+#include "platform/MemoryRegistry.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+const QByteArray toolKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+const QByteArray folderKey("SOFTWARE\\Microsoft\\Shared Tools Location");
+constexpr quint32 noValue = 0;
+
+QList<QMessageBox *> unavailableBoxes(const frmAbout *form) {
+    return form->findChildren<QMessageBox *>(QStringLiteral("sysInfoUnavailable"));
+}
+} // namespace
+
+class frmAboutTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MemoryRegistry> registry;
+    QStringList launched;
+
+    static frmAbout *showAbout() {
+        frmAbout::showModeless();
+        frmAbout *form = frmAbout::instance();
+        if (form && !QTest::qWaitForWindowExposed(form))
+            return nullptr;
+        return form;
+    }
+
+private slots:
+    void init() {
+        registry = std::make_unique<MemoryRegistry>();
+        launched.clear();
+        frmAbout::setRegistry(registry.get());
+        // Stands in for the system: records the program and starts only what is an existing file.
+        frmAbout::setLauncher([this](const QString &program) {
+            launched << program;
+            return QFileInfo(program).isFile();
+        });
+    }
+
+    void cleanup() {
+        delete frmAbout::instance();
+        frmAbout::setRegistry(nullptr);
+        frmAbout::setLauncher({});
+        QCOMPARE(LoadedForms::count(), 0);
+    }
+
+    void loadShowsCaptionTitleVersionAndIcon() {
+        frmAbout *form = showAbout();
+        QVERIFY(form);
+        QCOMPARE(LoadedForms::count(), 1);
+        QCOMPARE(form->windowTitle(), QStringLiteral("About Zar-Are"));
+        QCOMPARE(form->findChild<QLabel *>(QStringLiteral("lblTitle"))->text(), QStringLiteral("Zar-Are"));
+        QCOMPARE(form->findChild<QLabel *>(QStringLiteral("lblVersion"))->text(),
+                 QStringLiteral("Version 1.2.1"));
+        QVERIFY(form->findChild<QLabel *>(QStringLiteral("lblDescription"))
+                    ->text()
+                    .startsWith(QStringLiteral("Monitors Dud 5 readings")));
+        QCOMPARE(form->findChild<QPushButton *>(QStringLiteral("cmdSysInfo"))->text(),
+                 QStringLiteral("&System Info..."));
+
+        const QList<QSize> sizes = form->windowIcon().availableSizes();
+        QVERIFY(sizes.contains(QSize(16, 16)));
+        QVERIFY(sizes.contains(QSize(32, 32)));
+        const QPixmap picture = form->findChild<QLabel *>(QStringLiteral("picIcon"))->pixmap();
+        QCOMPARE(picture.size(), QSize(32, 32));
+        QCOMPARE(picture.toImage(), AppIcon::icon().pixmap(32, 32).toImage());
+
+        QCOMPARE(form->minimumSize(), form->maximumSize());
+        QVERIFY(!(form->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!form->parentWidget());
+        QVERIFY(!form->isModal());
+    }
+
+    void versionLine_data() {
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<int>("revision");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("this version") << 1 << 2 << 1 << "Version 1.2.1";
+        QTest::newRow("two-digit minor") << 1 << 10 << 7 << "Version 1.10.7";
+        QTest::newRow("zeros") << 0 << 0 << 0 << "Version 0.0.0";
+        QTest::newRow("large") << 12 << 0 << 345 << "Version 12.0.345";
+    }
+    void versionLine() {
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(int, revision);
+        QFETCH(QString, line);
+        QCOMPARE(frmAbout::versionLine(major, minor, revision), line);
+    }
+
+    void closingDestroysTheDialog_data() {
+        QTest::addColumn<int>("key"); // 0: the OK button, -1: the close box
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("OK") << 0;
+        QTest::newRow("close box") << -1;
+    }
+    void closingDestroysTheDialog() {
+        QFETCH(int, key);
+        frmAbout *form = showAbout();
+        QVERIFY(form);
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        if (key > 0)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : form, Qt::Key(key));
+        else if (key == 0)
+            QTest::mouseClick(form->cmdOK, Qt::LeftButton);
+        else
+            form->close();
+        QTRY_VERIFY(!frmAbout::instance());
+        QCOMPARE(LoadedForms::count(), 0);
+        QVERIFY(launched.isEmpty());
+    }
+
+    void secondAboutLeavesOneDialogAndNextLoadsAfresh() {
+        frmAbout *first = showAbout();
+        QVERIFY(first);
+        frmAbout::showModeless();
+        QCOMPARE(frmAbout::instance(), first);
+        int dialogs = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            dialogs += qobject_cast<frmAbout *>(w) != nullptr;
+        QCOMPARE(dialogs, 1);
+        QCOMPARE(LoadedForms::count(), 1);
+
+        first->cmdOK->click();
+        QTRY_VERIFY(!frmAbout::instance());
+        const QString title = QApplication::applicationDisplayName();
+        QApplication::setApplicationDisplayName(QStringLiteral("Renamed"));
+        frmAbout *second = showAbout();
+        QApplication::setApplicationDisplayName(title);
+        QVERIFY(second);
+        QCOMPARE(second->windowTitle(), QStringLiteral("About Renamed"));
+        QCOMPARE(second->lblTitle->text(), QStringLiteral("Renamed"));
+    }
+
+    void altSRunsTheSearchAndTabLeadsToIt() {
+        registry->setValue(Registry::LocalMachine, toolKey, "PATH", Registry::String, "/opt/info/tool");
+        frmAbout *form = showAbout();
+        QVERIFY(form);
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        QCOMPARE(QApplication::focusWidget(), form->cmdOK);
+        QTest::keyClick(form->cmdOK, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form->cmdSysInfo);
+        QTest::keyClick(form, Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(launched, QStringList{QStringLiteral("/opt/info/tool")});
+    }
+
+    void getKeyValue_data() {
+        QTest::addColumn<quint32>("type");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("value");
+        const QString before = QStringLiteral("before");
+        const QByteArray path("C:\\Tools\\info.exe");
+        QTest::newRow("string with terminator") << Registry::String << path + '\0' << true << QString(path);
+        QTest::newRow("string without terminator") << Registry::String << path << true << QString(path);
+        QTest::newRow("terminator only") << Registry::String << QByteArray(1, '\0') << true << QString();
+        QTest::newRow("1024 bytes with terminator")
+            << Registry::String << QByteArray(1023, 'a') + '\0' << true << QString(1023, QLatin1Char('a'));
+        QTest::newRow("1024 bytes without terminator")
+            << Registry::String << QByteArray(1024, 'a') << true << QString(1024, QLatin1Char('a'));
+        QTest::newRow("1025 bytes") << Registry::String << QByteArray(1025, 'a') << false << QString();
+        QTest::newRow("no bytes") << Registry::String << QByteArray() << false << QString();
+        QTest::newRow("missing value") << noValue << QByteArray() << false << QString();
+        QTest::newRow("dword 0x1F") << Registry::Dword << QByteArray("\x1F\0\0\0", 4) << true << "&h1F";
+        QTest::newRow("dword zero") << Registry::Dword << QByteArray(4, '\0') << true << "&h0";
+        QTest::newRow("dword inner zeros")
+            << Registry::Dword << QByteArray("\0\0\1\0", 4) << true << "&h10000";
+        QTest::newRow("dword all bits")
+            << Registry::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << true << "&hDEADBEEF";
+        QTest::newRow("expandable string") << Registry::ExpandString << path + '\0' << true << before;
+        QTest::newRow("binary") << Registry::Binary << QByteArray("\1\2", 2) << true << before;
+        QTest::newRow("binary of no bytes") << Registry::Binary << QByteArray() << false << QString();
+    }
+    void getKeyValue() {
+        QFETCH(quint32, type);
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, found);
+        QFETCH(QString, value);
+        registry->addKey(Registry::LocalMachine, toolKey);
+        if (type != noValue)
+            registry->setValue(Registry::LocalMachine, toolKey, "PATH", type, stored);
+
+        QString keyVal = QStringLiteral("before");
+        QCOMPARE(frmAbout::load()->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
+                                               QStringLiteral("PATH"), keyVal),
+                 found);
+        QCOMPARE(keyVal, value);
+        QCOMPARE(registry->opened(), 1);
+        QCOMPARE(registry->closed(), 1);
+        QCOMPARE(registry->lastAccess(), Registry::KeyRead);
+    }
+
+    void keyThatDoesNotOpen_data() {
+        QTest::addColumn<long>("refusal"); // Success: the key does not exist
+        QTest::newRow("missing key") << Registry::Success;
+        QTest::newRow("access denied") << Registry::AccessDenied;
+    }
+    void keyThatDoesNotOpen() {
+        QFETCH(long, refusal);
+        if (refusal != Registry::Success) {
+            registry->setValue(Registry::LocalMachine, toolKey, "PATH", Registry::String, "C:\\x.exe");
+            registry->refuseOpen(Registry::LocalMachine, toolKey, refusal);
+        }
+        QString keyVal = QStringLiteral("before");
+        QVERIFY(!frmAbout::load()->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
+                                               QStringLiteral("PATH"), keyVal));
+        QCOMPARE(keyVal, QString());
+        QCOMPARE(registry->openRequests().size(), 1);
+        QCOMPARE(registry->opened(), 0);
+        QCOMPARE(registry->closed(), 0);
+    }
+
+    void startSysInfo_data() {
+        QTest::addColumn<quint32>("pathType");
+        QTest::addColumn<QByteArray>("pathData"); // $DIR stands for a folder of the test
+        QTest::addColumn<bool>("folderValue");    // "MSINFO" names that folder
+        QTest::addColumn<int>("toolInFolder");    // 0 none, 1 a file MSINFO32.EXE, 2 a folder of that name
+        QTest::addColumn<bool>("launcherCalled");
+        QTest::addColumn<QString>("program"); // $DIR as above, $SEP the platform's separator
+        QTest::addColumn<bool>("message");
+        QTest::addColumn<bool>("folderAsked");
+
+        const QByteArray tool("$DIR/tool");
+        QTest::newRow("PATH names the tool")
+            << Registry::String << tool + '\0' << true << 1 << true << "$DIR/tool" << false << false;
+        QTest::newRow("PATH without terminator")
+            << Registry::String << tool << true << 1 << true << "$DIR/tool" << false << false;
+        QTest::newRow("PATH names a missing file") << Registry::String << QByteArray("$DIR/missing\0", 13)
+                                                   << true << 1 << true << "$DIR/missing" << true << false;
+        QTest::newRow("PATH expandable: empty path, no fallback")
+            << Registry::ExpandString << tool + '\0' << true << 1 << true << "" << true << false;
+        QTest::newRow("PATH as a number")
+            << Registry::Dword << QByteArray("\x1F\0\0\0", 4) << true << 1 << true << "&h1F" << true << false;
+        QTest::newRow("PATH of no bytes: no fallback")
+            << Registry::String << QByteArray() << true << 1 << false << "" << true << false;
+        QTest::newRow("PATH of 1025 bytes: folder with the tool")
+            << Registry::String << QByteArray(1025, 'a') << true << 1 << true << "$DIR$SEPMSINFO32.EXE"
+            << false << true;
+        QTest::newRow("folder with the tool")
+            << noValue << QByteArray() << true << 1 << true << "$DIR$SEPMSINFO32.EXE" << false << true;
+        QTest::newRow("folder without the tool")
+            << noValue << QByteArray() << true << 0 << false << "" << true << true;
+        QTest::newRow("folder with a folder named as the tool")
+            << noValue << QByteArray() << true << 2 << false << "" << true << true;
+        QTest::newRow("neither value")
+            << noValue << QByteArray() << false << 0 << false << "" << true << true;
+    }
+    void startSysInfo() {
+        QFETCH(quint32, pathType);
+        QFETCH(QByteArray, pathData);
+        QFETCH(bool, folderValue);
+        QFETCH(int, toolInFolder);
+        QFETCH(bool, launcherCalled);
+        QFETCH(QString, program);
+        QFETCH(bool, message);
+        QFETCH(bool, folderAsked);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString folder = QDir::toNativeSeparators(dir.path());
+        QFile toolFile(dir.filePath(QStringLiteral("tool")));
+        QVERIFY(toolFile.open(QIODevice::WriteOnly));
+        if (toolInFolder == 1) {
+            QFile msinfo(dir.filePath(QStringLiteral("MSINFO32.EXE")));
+            QVERIFY(msinfo.open(QIODevice::WriteOnly));
+        } else if (toolInFolder == 2) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("MSINFO32.EXE")));
+        }
+        pathData.replace("$DIR", QFile::encodeName(dir.path()));
+        program.replace(QStringLiteral("$DIR"), dir.path())
+            .replace(QStringLiteral("$SEP"), QDir::separator());
+
+        registry->addKey(Registry::LocalMachine, toolKey);
+        if (pathType != noValue)
+            registry->setValue(Registry::LocalMachine, toolKey, "PATH", pathType, pathData);
+        if (folderValue)
+            registry->setValue(Registry::LocalMachine, folderKey, "MSINFO", Registry::String,
+                               QFile::encodeName(folder) + '\0');
+
+        frmAbout *form = showAbout();
+        QVERIFY(form);
+        form->cmdSysInfo->click();
+
+        QCOMPARE(launched, launcherCalled ? QStringList{program} : QStringList{});
+        QCOMPARE(unavailableBoxes(form).size(), message ? 1 : 0);
+        QCOMPARE(registry->openRequests().contains(folderKey), folderAsked);
+        QCOMPARE(registry->openKeys(), 0);
+        QCOMPARE(registry->closed(), registry->opened());
+        QVERIFY(form->isVisible());
+    }
+
+    void unavailableMessage() {
+        frmAbout *form = showAbout();
+        QVERIFY(form);
+        form->StartSysInfo();
+        const QList<QMessageBox *> boxes = unavailableBoxes(form);
+        QCOMPARE(boxes.size(), 1);
+        QMessageBox *box = boxes.first();
+        QVERIFY(box->isVisible());
+        QCOMPARE(box->text(), QStringLiteral("System Information Is Unavailable At This Time"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Zar-Are"));
+        QCOMPARE(box->icon(), QMessageBox::NoIcon);
+        QCOMPARE(box->buttons().size(), 1);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+
+        box->button(QMessageBox::Ok)->click();
+        QTRY_VERIFY(unavailableBoxes(form).isEmpty());
+        QCOMPARE(frmAbout::instance(), form);
+        QVERIFY(form->isVisible());
+    }
+
+    void failedRealStartShowsTheMessage() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        registry->setValue(Registry::LocalMachine, toolKey, "PATH", Registry::String,
+                           QFile::encodeName(dir.filePath(QStringLiteral("missing"))) + '\0');
+        frmAbout::setLauncher({});
+        frmAbout *form = showAbout();
+        QVERIFY(form);
+        form->StartSysInfo();
+        QCOMPARE(unavailableBoxes(form).size(), 1);
+    }
+};
+
+ZARARE_TEST(frmAboutTest)
+#include "frmAboutTest.moc"
