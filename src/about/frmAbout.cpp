@@ -161,6 +161,11 @@ frmAbout::frmAbout()
     Line1->setFrameShadow(QFrame::Sunken);
     Twips::place(Line1, 90, 2445, 5564, 2 * Twips::perPixelY(this));
 
+    // A screen reader reads these labels by their text; the description says what each one is.
+    lblTitle->setAccessibleDescription(QStringLiteral("Program title"));
+    lblVersion->setAccessibleDescription(QStringLiteral("Program version"));
+    lblDescription->setAccessibleDescription(QStringLiteral("Program description"));
+
     QWidget *tabOrder[] = {cmdOK,         picIcon,  cmdSysInfo, lblDescription,
                            lblDisclaimer, lblTitle, lblVersion, Label1};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)

@@ -102,6 +102,7 @@ MainForm::MainForm(QWidget *parent)
     // The menu bar from the keyboard: F10, or Alt pressed and released on its own, opens the first menu.
     auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(f10, &QShortcut::activated, this, &MainForm::openMenuBar);
+    qApp->installEventFilter(this);
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
@@ -294,20 +295,31 @@ void MainForm::openMenuBar() {
     menuBar()->setActiveAction(FileMenu->menuAction());
 }
 
-void MainForm::keyPressEvent(QKeyEvent *event) {
-    altAlone_ = event->key() == Qt::Key_Alt && event->modifiers() == Qt::AltModifier;
-    QMainWindow::keyPressEvent(event);
-}
-
-void MainForm::keyReleaseEvent(QKeyEvent *event) {
-    const bool open = altAlone_ && event->key() == Qt::Key_Alt;
-    altAlone_ = false;
-    QMainWindow::keyReleaseEvent(event);
-    if (open && !menuBar()->activeAction())
-        openMenuBar();
+void MainForm::watchAltAlone(QEvent *event) {
+    // Alt pressed and released with no other key between opens the menu bar, whichever control of
+    // this window has the focus, unless the style's own menu-bar navigation has taken it by then.
+    // Window systems differ on whether the Alt press carries the modifier.
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (event->type() == QEvent::KeyPress) {
+        altAlone_ = key->key() == Qt::Key_Alt && (key->modifiers() & ~Qt::AltModifier) == Qt::NoModifier;
+    } else if (key->key() == Qt::Key_Alt && altAlone_) {
+        altAlone_ = false;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!menuBar()->activeAction())
+                    openMenuBar();
+            },
+            Qt::QueuedConnection);
+    } else if (!key->isAutoRepeat()) {
+        altAlone_ = false;
+    }
 }
 
 bool MainForm::eventFilter(QObject *watched, QEvent *event) {
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        watched->isWidgetType() && static_cast<QWidget *>(watched)->window() == this)
+        watchAltAlone(event);
     if (watched == centralWidget()) {
         const auto type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||

@@ -79,13 +79,12 @@ protected:
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
 
 private:
     void showCounters();
     void openMenuBar();
+    void watchAltAlone(QEvent *event);
     void applyStoredGeometry(const float geometry[4]);
     void reapplyOnceFramed();
 
