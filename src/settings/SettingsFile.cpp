@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 QString &testFolder() {
@@ -18,8 +19,22 @@ QString &testFolder() {
 
 namespace SettingsFile {
 
+QString configFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+QString resolveFolder(const QString &programFolder, const QString &installedFolder,
+                      const QString &userFolder) {
+    const QFileInfo program(programFolder);
+    const bool installed = !installedFolder.isEmpty() && QDir(programFolder) == QDir(installedFolder);
+    return program.isWritable() && !installed ? programFolder : userFolder;
+}
+
 QString path() {
-    const QString folder = testFolder().isEmpty() ? QCoreApplication::applicationDirPath() : testFolder();
+    // Decided once, so that every reader and the writer agree on the file.
+    static const QString resolved = resolveFolder(QCoreApplication::applicationDirPath(),
+                                                  QStringLiteral(ZARARE_INSTALLED_BINDIR), configFolder());
+    const QString folder = testFolder().isEmpty() ? resolved : testFolder();
     QString p = QDir::toNativeSeparators(folder);
     if (!p.endsWith(QDir::separator()))
         p += QDir::separator();
@@ -81,6 +96,10 @@ QByteArray format(const SettingsRecord &r) {
 }
 
 bool write(const QString &path, const SettingsRecord &record, QString *reason) {
+    // The user's configuration folder may not exist yet; the program's folder always does.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QDir(folder) == QDir(configFolder()))
+        QDir().mkpath(folder);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         if (reason)

@@ -18,8 +18,12 @@ constexpr const char *FileName = "Zar-Are.ini";
 // Only this much of a file is read: a record is a few dozen bytes.
 constexpr qint64 MaxBytes = 64 * 1024;
 
-// The program's directory, the platform's separator, then the file name.
+// The settings folder, the platform's separator, then the file name. The folder is the program's own,
+// unless the user cannot write there or it is the folder the program was installed to: then it is the
+// user's configuration folder (~/.config/Zar-Are on Linux).
 QString path();
+QString resolveFolder(const QString &programFolder, const QString &installedFolder,
+                      const QString &userFolder);
 // Tests keep their settings files in a folder of their own; an empty folder restores the default.
 void setFolderForTesting(const QString &folder);
 

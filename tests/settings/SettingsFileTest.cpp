@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +36,34 @@ private slots:
         SettingsFile::setFolderForTesting(dir.path());
         QCOMPARE(SettingsFile::path(), QDir::toNativeSeparators(dir.filePath(QStringLiteral("Zar-Are.ini"))));
         SettingsFile::setFolderForTesting(QString());
+    }
+
+    void installedCopiesKeepSettingsWithTheUser() {
+        const QString program = dir.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(program));
+        const QString user = dir.filePath(QStringLiteral("config"));
+        QCOMPARE(SettingsFile::resolveFolder(program, QStringLiteral("/usr/bin"), user), program);
+        QCOMPARE(SettingsFile::resolveFolder(program, program + QStringLiteral("/"), user), user);
+        QCOMPARE(SettingsFile::resolveFolder(dir.filePath(QStringLiteral("absent")), QString(), user), user);
+        if (::geteuid() != 0) {
+            QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            const QString chosen = SettingsFile::resolveFolder(program, QString(), user);
+            QFile::setPermissions(program,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            QCOMPARE(chosen, user);
+        }
+
+        // The user's folder is made on the first write.
+        QStandardPaths::setTestModeEnabled(true);
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QDir(config).removeRecursively();
+        QString reason;
+        const bool written = SettingsFile::write(config + QStringLiteral("/Zar-Are.ini"),
+                                                 {"514", "1", "2", "3", "4"}, &reason);
+        QStandardPaths::setTestModeEnabled(false);
+        QVERIFY2(written, qPrintable(reason));
+        QVERIFY(QFile::exists(config + QStringLiteral("/Zar-Are.ini")));
+        QDir(config).removeRecursively();
     }
 
     void fileExistsSeesOrdinaryFilesOnly() {
