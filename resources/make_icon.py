@@ -2,7 +2,8 @@
 """Draws the program icon: a small window holding a grid of three readings.
 
 The image is made of the 16 standard colours only, plus transparency, at 32 x 32 and 16 x 16 pixels.
-Run from anywhere; it writes zarare-16.png, zarare-32.png and zarare.ico beside itself. The ICO holds
+Run from anywhere; it writes zarare-16.png, zarare-32.png, zarare.ico and zarare.svg (the 32-pixel
+image as squares, for desktops that scale icons) beside itself. The ICO holds
 both sizes as 4-bit (16-colour) bitmaps with a transparency mask; the PNGs hold a 16-colour palette and
 one transparent entry.
 """
@@ -139,6 +140,25 @@ def ico(canvases):
     return out + b"".join(images)
 
 
+def svg(canvas):
+    """The image as one square per pixel, runs of a colour within a row merged, crisp at any size."""
+    size = canvas.size
+    rects = []
+    for y, row in enumerate(canvas.pixels):
+        x = 0
+        while x < size:
+            p = row[x]
+            run = 1
+            while x + run < size and row[x + run] == p:
+                run += 1
+            if p is not CLEAR:
+                r, g, b = PALETTE[p]
+                rects.append('<rect x="%d" y="%d" width="%d" height="1" fill="#%02x%02x%02x"/>' % (x, y, run, r, g, b))
+            x += run
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d" '
+            'shape-rendering="crispEdges">\n%s\n</svg>\n' % (size, size, size, size, "\n".join(rects)))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     canvases = [draw(32), draw(16)]
@@ -147,6 +167,8 @@ def main():
             f.write(png(c))
     with open(os.path.join(here, "zarare.ico"), "wb") as f:
         f.write(ico(canvases))
+    with open(os.path.join(here, "zarare.svg"), "w") as f:
+        f.write(svg(canvases[0]))
     for c in canvases:
         print("\n".join("".join("." if p is CLEAR else "0123456789ABCDEF"[p] for p in row)
                         for row in c.pixels))

@@ -23,17 +23,20 @@ QString configFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
 }
 
-QString resolveFolder(const QString &programFolder, const QString &installedFolder,
+QString resolveFolder(const QString &programFolder, const QStringList &installedFolders,
                       const QString &userFolder) {
-    const QFileInfo program(programFolder);
-    const bool installed = !installedFolder.isEmpty() && QDir(programFolder) == QDir(installedFolder);
-    return program.isWritable() && !installed ? programFolder : userFolder;
+    bool installed = false;
+    for (const QString &folder : installedFolders)
+        installed = installed || (!folder.isEmpty() && QDir(programFolder) == QDir(folder));
+    return QFileInfo(programFolder).isWritable() && !installed ? programFolder : userFolder;
 }
 
 QString path() {
-    // Decided once, so that every reader and the writer agree on the file.
-    static const QString resolved = resolveFolder(QCoreApplication::applicationDirPath(),
-                                                  QStringLiteral(ZARARE_INSTALLED_BINDIR), configFolder());
+    // Decided once, so that every reader and the writer agree on the file. The folders a build installs
+    // to are its own prefix's and the Debian package's.
+    static const QString resolved = resolveFolder(
+        QCoreApplication::applicationDirPath(),
+        {QStringLiteral(ZARARE_INSTALLED_BINDIR), QStringLiteral(ZARARE_PACKAGED_BINDIR)}, configFolder());
     const QString folder = testFolder().isEmpty() ? resolved : testFolder();
     QString p = QDir::toNativeSeparators(folder);
     if (!p.endsWith(QDir::separator()))

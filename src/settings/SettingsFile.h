@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The settings file "Zar-Are.ini" beside the program: one record of five comma-separated text fields,
 // port, window height, width, top and left (the geometry in twips), e.g. "514,2580,7695,5085,5430".
@@ -22,7 +23,7 @@ constexpr qint64 MaxBytes = 64 * 1024;
 // unless the user cannot write there or it is the folder the program was installed to: then it is the
 // user's configuration folder (~/.config/Zar-Are on Linux).
 QString path();
-QString resolveFolder(const QString &programFolder, const QString &installedFolder,
+QString resolveFolder(const QString &programFolder, const QStringList &installedFolders,
                       const QString &userFolder);
 // Tests keep their settings files in a folder of their own; an empty folder restores the default.
 void setFolderForTesting(const QString &folder);

@@ -42,12 +42,13 @@ private slots:
         const QString program = dir.filePath(QStringLiteral("bin"));
         QVERIFY(QDir().mkpath(program));
         const QString user = dir.filePath(QStringLiteral("config"));
-        QCOMPARE(SettingsFile::resolveFolder(program, QStringLiteral("/usr/bin"), user), program);
-        QCOMPARE(SettingsFile::resolveFolder(program, program + QStringLiteral("/"), user), user);
-        QCOMPARE(SettingsFile::resolveFolder(dir.filePath(QStringLiteral("absent")), QString(), user), user);
+        QCOMPARE(SettingsFile::resolveFolder(program, {QStringLiteral("/usr/bin")}, user), program);
+        QCOMPARE(SettingsFile::resolveFolder(program, {QString(), program + QStringLiteral("/")}, user),
+                 user);
+        QCOMPARE(SettingsFile::resolveFolder(dir.filePath(QStringLiteral("absent")), {}, user), user);
         if (::geteuid() != 0) {
             QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-            const QString chosen = SettingsFile::resolveFolder(program, QString(), user);
+            const QString chosen = SettingsFile::resolveFolder(program, {}, user);
             QFile::setPermissions(program,
                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             QCOMPARE(chosen, user);
