@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 
+#include "core/RegistryValue.h"
 #include "platform/AppIcon.h"
 #include "platform/AppIdentity.h"
 #include "platform/LoadedForms.h"
@@ -50,17 +51,6 @@ constexpr char toolFile[] = "MSINFO32.EXE";
 
 // The largest value read, in bytes.
 constexpr quint32 valueBufferSize = 1024;
-
-// "&h" and the hexadecimal digits of a number stored least significant byte first, without leading
-// zeros.
-QString dwordText(const QByteArray &stored) {
-    QString digits;
-    for (auto i = stored.size(); i-- > 0;)
-        digits += QStringLiteral("%1").arg(quint8(stored[i]), 2, 16, QLatin1Char('0')).toUpper();
-    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
-        digits.remove(0, 1);
-    return QStringLiteral("&h") + digits;
-}
 
 // An ordinary file: not a folder, not hidden.
 bool isOrdinaryFile(const QString &path) {
@@ -253,20 +243,18 @@ frmAbout::Lookup frmAbout::lookUp(quint32 keyRoot, const QString &keyName, const
     quint32 size = valueBufferSize;
     quint32 type = 0;
     Lookup result = Lookup::Found;
+    std::string text;
     if (reg.queryValue(key, subKeyRef.toLocal8Bit(), type, buffer.data(), size) != Registry::Success) {
         result = Lookup::Missing;
-    } else if (size == 0 || size > valueBufferSize) {
-        result = Lookup::Failed;
     } else {
-        const QByteArray stored = buffer.left(size);
-        switch (type) {
-        case Registry::String:
-            keyVal = QString::fromLocal8Bit(stored.endsWith('\0') ? stored.chopped(1) : stored);
+        switch (RegistryValue::cut(type, buffer.constData(), size, valueBufferSize, text)) {
+        case RegistryValue::Outcome::Text:
+            keyVal = QString::fromLocal8Bit(text);
             break;
-        case Registry::Dword:
-            keyVal = dwordText(stored);
+        case RegistryValue::Outcome::Unchanged:
             break;
-        default:
+        case RegistryValue::Outcome::Failed:
+            result = Lookup::Failed;
             break;
         }
     }

@@ -14,8 +14,6 @@
 // name. Every remainder is capped at 255 characters.
 class ReadingParser {
 public:
-    static constexpr int Cap = 255;
-
     QString udpdata;     // the datagram's text; after parsing, the message after the first colon
     QString msgdate;     // characters 1-6 of the time stamp
     QString msgtime;     // characters 8-15 of the time stamp
