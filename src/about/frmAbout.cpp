@@ -3,6 +3,7 @@
 #include "core/RegistryValue.h"
 #include "platform/AppIcon.h"
 #include "platform/AppIdentity.h"
+#include "platform/DesignFont.h"
 #include "platform/LoadedForms.h"
 #include "platform/Registry.h"
 #include "platform/Twips.h"
@@ -10,7 +11,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
@@ -89,10 +89,7 @@ frmAbout::frmAbout()
     setWindowTitle(QStringLiteral("About MyApp"));
     setWindowIcon(AppIcon::icon());
 
-    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(DesignFont::sansSerif(8.25));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -126,10 +123,7 @@ frmAbout::frmAbout()
     Twips::place(lblDisclaimer, 255, 2625, 3870, 825);
 
     lblTitle = makeLabel(this, "lblTitle", QStringLiteral("Zar-Are"), false);
-    QFont titleFont = font;
-    titleFont.setPointSizeF(12);
-    titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
+    lblTitle->setFont(DesignFont::sansSerif(12, true));
     setTextColourBlack(lblTitle);
     Twips::place(lblTitle, 1050, 120, 3885, 360);
 

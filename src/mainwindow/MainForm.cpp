@@ -4,6 +4,7 @@
 #include "mainwindow/ComputerName.h"
 #include "platform/AppIcon.h"
 #include "platform/AppIdentity.h"
+#include "platform/DesignFont.h"
 #include "platform/LoadedForms.h"
 #include "platform/MessageBox.h"
 #include "platform/Twips.h"
@@ -31,13 +32,6 @@ namespace {
 constexpr float GridLeft = 120, GridTop = 240, GridDesignWidth = 12495, GridDesignHeight = 2295;
 constexpr float ClientWidth = 7695, ClientHeight = 2580;
 constexpr float DesignLeft = 5430, DesignTop = 5085;
-
-QFont boldLabelFont() {
-    QFont f;
-    f.setPointSizeF(8.25);
-    f.setBold(true);
-    return f;
-}
 
 QLineEdit *counterBox(QWidget *parent, const char *name) {
     auto *box = new QLineEdit(QStringLiteral("0"), parent);
@@ -112,7 +106,7 @@ MainForm::MainForm(QWidget *parent)
 
     Label2 = new QLabel(QStringLiteral("Packets Received:"), client);
     Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setFont(boldLabelFont());
+    Label2->setFont(DesignFont::sansSerif(8.25, true));
     Twips::place(Label2, 120, 0, 1815, 255);
 
     PacketsReceived = counterBox(client, "PacketsReceived");
@@ -122,7 +116,7 @@ MainForm::MainForm(QWidget *parent)
 
     Label1 = new QLabel(QStringLiteral("Bytes Received:"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(boldLabelFont());
+    Label1->setFont(DesignFont::sansSerif(8.25, true));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignTop);
     Twips::place(Label1, 2520, 0, 1575, 255);
 

@@ -2,7 +2,8 @@
 
 #include <QElapsedTimer>
 
-#ifdef Q_OS_LINUX
+#if defined(Q_OS_LINUX) && !defined(ZARARE_PORTABLE_SOCKET)
+#define ZARARE_BATCHED_SOCKET
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -16,6 +17,7 @@
 #else
 #include <QNetworkDatagram>
 #include <QUdpSocket>
+#include <QVariant>
 #endif
 
 namespace PortText {
@@ -48,7 +50,7 @@ QString bindFailure(const QString &port, const QString &reason) {
 constexpr int WantedReceiveBuffer = 16 * 1024 * 1024;
 } // namespace
 
-#ifdef Q_OS_LINUX
+#ifdef ZARARE_BATCHED_SOCKET
 
 struct UdpSocket::Backend {
     static constexpr int Batch = 64;
@@ -152,22 +154,9 @@ struct UdpSocket::Backend {
     }
 };
 
-UdpSocket::UdpSocket(QObject *parent) : QObject(parent), backend_(std::make_unique<Backend>()) {}
-
-UdpSocket::~UdpSocket() = default;
-
-bool UdpSocket::bindPort(quint16 port, QString *error) {
-    if (isBound()) {
-        if (error)
-            *error = bindFailure(QString::number(port), QStringLiteral("the socket is already open"));
+bool UdpSocket::openPort(quint16 port, QString *why) {
+    if (!backend_->open(port, why))
         return false;
-    }
-    QString why;
-    if (!backend_->open(port, &why)) {
-        if (error)
-            *error = bindFailure(QString::number(port), why);
-        return false;
-    }
     backend_->notifier = std::make_unique<QSocketNotifier>(backend_->fd, QSocketNotifier::Read);
     connect(backend_->notifier.get(), &QSocketNotifier::activated, this, [this] {
         if (delivering_)
@@ -221,26 +210,14 @@ struct UdpSocket::Backend {
     QByteArray buffer;
 };
 
-UdpSocket::UdpSocket(QObject *parent) : QObject(parent), backend_(std::make_unique<Backend>()) {}
-
-UdpSocket::~UdpSocket() = default;
-
-bool UdpSocket::bindPort(quint16 port, QString *error) {
-    if (isBound()) {
-        if (error)
-            *error = bindFailure(QString::number(port), QStringLiteral("the socket is already open"));
-        return false;
-    }
+bool UdpSocket::openPort(quint16 port, QString *why) {
     auto socket = std::make_unique<QUdpSocket>();
-    if (!socket->bind(QHostAddress::Any, port)) {
-        if (error) {
-            QString why = socket->error() == QAbstractSocket::AddressInUseError
-                              ? QStringLiteral("the port is already in use by another program")
-                          : socket->error() == QAbstractSocket::SocketAccessError
-                              ? QStringLiteral("permission denied")
-                              : socket->errorString();
-            *error = bindFailure(QString::number(port), why);
-        }
+    // DontShareAddress: a port another program holds is busy, on Windows too.
+    if (!socket->bind(QHostAddress::Any, port, QAbstractSocket::DontShareAddress)) {
+        *why = socket->error() == QAbstractSocket::AddressInUseError
+                   ? QStringLiteral("the port is already in use by another program")
+               : socket->error() == QAbstractSocket::SocketAccessError ? QStringLiteral("permission denied")
+                                                                       : socket->errorString();
         return false;
     }
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, WantedReceiveBuffer);
@@ -282,6 +259,21 @@ int UdpSocket::receiveBufferBytes() const {
 }
 
 #endif
+
+UdpSocket::UdpSocket(QObject *parent) : QObject(parent), backend_(std::make_unique<Backend>()) {}
+
+UdpSocket::~UdpSocket() = default;
+
+bool UdpSocket::bindPort(quint16 port, QString *error) {
+    QString why;
+    if (isBound())
+        why = QStringLiteral("the socket is already open");
+    else if (openPort(port, &why))
+        return true;
+    if (error)
+        *error = bindFailure(QString::number(port), why);
+    return false;
+}
 
 bool UdpSocket::Bind(const QString &portText, QString *error) {
     quint16 port = 0;

@@ -12,7 +12,7 @@
 // a DataArrival handler is still running. Inside the handler GetData() gives the datagram's bytes.
 //
 // On Linux the socket is read in batches (recvmmsg) with a receive buffer as large as the system
-// allows; elsewhere it falls back to QUdpSocket.
+// allows; elsewhere (or built with ZARARE_PORTABLE_SOCKET, which tests that path here) it is a QUdpSocket.
 class UdpSocket : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +44,7 @@ signals:
 
 private:
     struct Backend;
+    bool openPort(quint16 port, QString *why);
     void deliver(QByteArrayView datagram);
 
     std::unique_ptr<Backend> backend_;

@@ -1,5 +1,6 @@
 #include "settings/frmOptions.h"
 
+#include "platform/DesignFont.h"
 #include "platform/LoadedForms.h"
 #include "platform/MessageBox.h"
 #include "platform/NumberText.h"
@@ -22,19 +23,12 @@ QPointer<UdpSocket> socket;
 
 constexpr float FrameLeft = 120, FrameTop = 240;
 
-QFont boldLabelFont() {
-    QFont f;
-    f.setPointSizeF(8.25);
-    f.setBold(true);
-    return f;
-}
-
 // Labels sit in the frame; their places are given in the dialog's coordinates.
 QLabel *frameLabel(QGroupBox *frame, const char *name, const char *caption, float left, float top,
                    float width, float height, Qt::Alignment align) {
     auto *label = new QLabel(QString::fromLatin1(caption), frame);
     label->setObjectName(QLatin1String(name));
-    label->setFont(boldLabelFont());
+    label->setFont(DesignFont::sansSerif(8.25, true));
     label->setAlignment(align | Qt::AlignTop);
     Twips::place(label, left - FrameLeft, top - FrameTop, width, height);
     return label;
