@@ -1,0 +1,125 @@
+#include "PacingSchedule.h"
+#include "TestRegistry.h"
+
+#include <QTest>
+
+#include <random>
+
+using namespace sender;
+using namespace std::chrono_literals;
+using Time = PacingSchedule::Time;
+
+namespace {
+
+struct Run {
+    std::vector<Time> sends;       // when each datagram went
+    std::vector<Time> roundStarts; // when each round's first datagram was due
+};
+
+// A sender on a made-up clock: each sleep ends late by up to `jitter`, each batch costs 2 us, and the
+// first round loses `stall` once before its datagram `stallAt`.
+Run drive(PacingSchedule &schedule, std::size_t perRound, int rounds, Time jitter, std::size_t stallAt = 0,
+          Time stall = 0ns) {
+    std::mt19937 random(42);
+    std::uniform_int_distribution<std::int64_t> late(0, jitter.count());
+    Run run;
+    Time clock = 0ns;
+    for (int r = 0; r < rounds; ++r) {
+        if (clock < schedule.nextRoundStart())
+            clock = schedule.nextRoundStart() + Time(late(random));
+        schedule.beginRound(perRound, clock);
+        run.roundStarts.push_back(schedule.due(0));
+        for (std::size_t i = 0; i < perRound;) {
+            if (r == 0 && i == stallAt)
+                clock += stall;
+            const std::size_t n = schedule.ready(i, clock);
+            if (n == 0) {
+                clock = schedule.due(i) + Time(late(random));
+                continue;
+            }
+            run.sends.insert(run.sends.end(), n, clock);
+            i += n;
+            clock += 2us;
+        }
+    }
+    return run;
+}
+
+// The most datagrams that went within any `window`.
+std::size_t busiest(const std::vector<Time> &sends, Time window) {
+    std::size_t most = 0;
+    for (std::size_t begin = 0, end = 0; begin < sends.size(); ++begin) {
+        while (end < sends.size() && sends[end] < sends[begin] + window)
+            ++end;
+        most = std::max(most, end - begin);
+    }
+    return most;
+}
+
+} // namespace
+
+class PacingScheduleTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The rate holds over every stretch of time, small or large, however late the sender wakes and
+    // whether or not it stalls; where nothing holds the sender back it reaches the rate.
+    void rateIsACeiling_data() {
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<int>("perRound");
+        QTest::addColumn<int>("rounds");
+        QTest::addColumn<int>("stallAt"); // 0: no stall
+        QTest::newRow("slow") << 50.0 << 0 << 10 << 20 << 0;
+        QTest::newRow("fast, back to back") << 100000.0 << 0 << 1000 << 50 << 0;
+        QTest::newRow("fast, small rounds") << 100000.0 << 0 << 3 << 5000 << 0;
+        QTest::newRow("rounds longer than the interval") << 2000.0 << 100 << 500 << 10 << 0;
+        QTest::newRow("stall inside a round") << 100000.0 << 0 << 20000 << 2 << 5000;
+        QTest::newRow("rounds on an interval") << 10000.0 << 50 << 100 << 40 << 0;
+    }
+    void rateIsACeiling() {
+        QFETCH(double, rate);
+        QFETCH(int, intervalMs);
+        QFETCH(int, perRound);
+        QFETCH(int, rounds);
+        QFETCH(int, stallAt);
+        PacingSchedule schedule(rate, std::chrono::milliseconds(intervalMs));
+        const Run run = drive(schedule, std::size_t(perRound), rounds, 80us, std::size_t(stallAt),
+                              stallAt > 0 ? Time(50ms) : Time(0ns));
+        QCOMPARE(run.sends.size(), std::size_t(perRound) * std::size_t(rounds));
+        for (const Time window : {1ms, 10ms, 100ms, 1000ms}) {
+            const double allowed =
+                rate * std::chrono::duration<double>(window).count() + double(schedule.batch()) + 1;
+            QVERIFY2(double(busiest(run.sends, window)) <= allowed,
+                     qPrintable(QString::number(window.count())));
+        }
+        if (intervalMs == 0 && stallAt == 0) {
+            const double seconds =
+                std::chrono::duration<double>(run.sends.back() - run.sends.front()).count();
+            QVERIFY2(double(run.sends.size() - 1) / seconds > rate * 0.99,
+                     qPrintable(QString::number(seconds)));
+        }
+    }
+
+    void roundsKeepTheirGrid() {
+        PacingSchedule onGrid(10000, 1s);
+        QCOMPARE(drive(onGrid, 100, 3, 50us).roundStarts, (std::vector<Time>{0s, 1s, 2s}));
+        PacingSchedule tooLong(100, 1s); // 300 datagrams take 3 s: rounds follow each other
+        QCOMPARE(drive(tooLong, 300, 3, 0ns).roundStarts, (std::vector<Time>{0s, 3s, 6s}));
+    }
+
+    // Without a rate a round goes at once, in batches; rounds missed in a stall are dropped, not heaped.
+    void unpacedRounds() {
+        PacingSchedule schedule(0, 1s);
+        schedule.beginRound(100, 0ns);
+        QCOMPARE(schedule.ready(0, 0ns), PacingSchedule::MaxBatch);
+        QCOMPARE(schedule.ready(64, 0ns), std::size_t(36));
+        QCOMPARE(schedule.nextRoundStart(), Time(1s));
+        schedule.beginRound(10, 3500ms);
+        QCOMPARE(schedule.due(0), Time(3500ms));
+        QCOMPARE(schedule.nextRoundStart(), Time(4s));
+    }
+};
+
+ZARARE_TEST(PacingScheduleTest)
+#include "PacingScheduleTest.moc"
