@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test clean
+.PHONY: all deps build run test demo screenshot clean
 
 all: build
 
@@ -19,6 +19,14 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j$(JOBS)
+
+# A simulated fleet sending to the monitor on a free high port; needs no root.
+demo: build
+	scripts/demo $(BUILD_DIR)
+
+# docs/screenshot.png, from the demo under Xvfb.
+screenshot: build
+	scripts/screenshot $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)
