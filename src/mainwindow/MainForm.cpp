@@ -205,12 +205,18 @@ void MainForm::applyStoredGeometry(const float geometry[4]) {
         std::copy(geometry, geometry + 4, storedGeometry_);
         storedGeometryPending_ = true;
     }
+    // A stored size larger than the whole desktop is brought down to it: the window's edges could not be
+    // reached to make it smaller.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize desktop = screen ? screen->availableVirtualSize() : QSize(Twips::MaxPixels, Twips::MaxPixels);
+    const float height = std::min(geometry[0], Twips::fromPixelsY(desktop.height(), this));
+    const float width = std::min(geometry[1], Twips::fromPixelsX(desktop.width(), this));
     // A shown window runs the resize handling from its resize event; before the first show the window
     // gets no resize events, so it is run here after each change of size.
-    WindowGeometry::setHeight(this, geometry[0]);
+    WindowGeometry::setHeight(this, height);
     if (!isVisible())
         Form_Resize();
-    WindowGeometry::setWidth(this, geometry[1]);
+    WindowGeometry::setWidth(this, width);
     if (!isVisible())
         Form_Resize();
     // A place where no screen would show any of the window keeps the design-time place: the window

@@ -8,6 +8,9 @@ class QWidget;
 // come from the screen's logical dots per inch: 15 at 96 dpi.
 namespace Twips {
 
+// Pixel values are held within what a window system can take, whatever number of twips is asked for.
+constexpr int MaxPixels = 32767;
+
 float perPixelX(const QWidget *w = nullptr);
 float perPixelY(const QWidget *w = nullptr);
 int toPixelsX(float twips, const QWidget *w = nullptr);

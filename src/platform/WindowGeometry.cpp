@@ -7,18 +7,7 @@
 #include <QVariant>
 #include <QWidget>
 
-#include <cmath>
-
 namespace {
-int pixels(float twips, float perPixel) {
-    const double px = std::nearbyint(double(twips) / double(perPixel));
-    if (!(px > -WindowGeometry::MaxPixels))
-        return -WindowGeometry::MaxPixels;
-    if (!(px < WindowGeometry::MaxPixels))
-        return WindowGeometry::MaxPixels;
-    return int(px);
-}
-
 // Frame size beyond the client area, known once the window system has framed the window.
 int extraWidth(const QWidget *w) {
     return w->frameGeometry().width() - w->width();
@@ -76,7 +65,7 @@ float left(const QWidget *w) {
 }
 
 void setHeight(QWidget *w, float twips) {
-    const int px = pixels(twips, Twips::perPixelY(w));
+    const int px = Twips::toPixelsY(twips, w);
     remember(w, HeightKey, twips, px);
     const QSize before = w->size();
     w->resize(w->width(), qMax(0, px - extraHeight(w)));
@@ -84,7 +73,7 @@ void setHeight(QWidget *w, float twips) {
 }
 
 void setWidth(QWidget *w, float twips) {
-    const int px = pixels(twips, Twips::perPixelX(w));
+    const int px = Twips::toPixelsX(twips, w);
     remember(w, WidthKey, twips, px);
     const QSize before = w->size();
     w->resize(qMax(0, px - extraWidth(w)), w->height());
@@ -92,13 +81,13 @@ void setWidth(QWidget *w, float twips) {
 }
 
 void setTop(QWidget *w, float twips) {
-    const int px = pixels(twips, Twips::perPixelY(w));
+    const int px = Twips::toPixelsY(twips, w);
     remember(w, TopKey, twips, px);
     w->move(w->frameGeometry().x(), px);
 }
 
 void setLeft(QWidget *w, float twips) {
-    const int px = pixels(twips, Twips::perPixelX(w));
+    const int px = Twips::toPixelsX(twips, w);
     remember(w, LeftKey, twips, px);
     w->move(px, w->frameGeometry().y());
 }

@@ -16,7 +16,4 @@ void setWidth(QWidget *window, float twips);
 void setTop(QWidget *window, float twips);
 void setLeft(QWidget *window, float twips);
 
-// Pixel values are held within what a window system can take, whatever number of twips is asked for.
-constexpr int MaxPixels = 32767;
-
 } // namespace WindowGeometry

@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "mainwindow/ComputerName.h"
 #include "platform/LoadedForms.h"
+#include "platform/Twips.h"
 #include "platform/WindowGeometry.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,6 +133,21 @@ private slots:
         form.Form_Load();
         QCOMPARE(form.frameGeometry().topLeft(), designPlace);
         QCOMPARE(WindowGeometry::width(&form), 7815.0f);
+    }
+
+    void hugeStoredValuesAreHeldWithinTheWindowSystem() {
+        const quint16 port = freePort();
+        writeSettings(QByteArray::number(port) + ",1E+38,1E+38,-1E+38,-1E+38");
+        MainForm form;
+        form.Form_Load();
+        form.show();
+        // Brought down to the desktop, and on it (not at the stored place, which no screen shows).
+        const QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+        QCOMPARE(WindowGeometry::width(&form), Twips::fromPixelsX(desktop.width(), &form));
+        QCOMPARE(WindowGeometry::height(&form), Twips::fromPixelsY(desktop.height(), &form));
+        QVERIFY(desktop.contains(form.frameGeometry().topLeft()));
+        QCOMPARE(form.DudUDP.localPort(), port);
+        QVERIFY(!visibleMessage());
     }
 
     void damagedFileIsToldAndDefaultsUsed_data() {
