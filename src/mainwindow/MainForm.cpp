@@ -99,6 +99,7 @@ MainForm::MainForm(QWidget *parent)
     qApp->installEventFilter(this);
 
     auto *client = new QWidget(this);
+    client->setFont(DesignFont::sansSerif(8.25));
     client->setObjectName(QStringLiteral("client"));
     client->setMouseTracking(true);
     client->installEventFilter(this);
@@ -320,22 +321,13 @@ bool MainForm::eventFilter(QObject *watched, QEvent *event) {
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
         watched->isWidgetType() && static_cast<QWidget *>(watched)->window() == this)
         watchAltAlone(event);
+    // The mouse over the bare client area only refreshes the geometry boxes; the icon's messages come
+    // through the tray (a move at pixel column 515 is no double-click here).
     if (watched == centralWidget()) {
         const auto type = event->type();
         if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-            type == QEvent::MouseMove) {
-            const auto *mouse = static_cast<QMouseEvent *>(event);
-            const QPoint at = mouse->position().toPoint();
-            const float x = Twips::fromPixelsX(at.x(), this), y = Twips::fromPixelsY(at.y(), this);
-            const int button = int(mouse->buttons()) & 7;
-            const int shift = int(mouse->modifiers() >> 25) & 7;
-            if (type == QEvent::MouseButtonPress)
-                Form_MouseDown(button, shift, x, y);
-            else if (type == QEvent::MouseButtonRelease)
-                Form_MouseUp(button, shift, x, y);
-            else
-                Form_MouseMove(button, shift, x, y);
-        }
+            type == QEvent::MouseMove)
+            captureGeometry();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -396,4 +388,19 @@ void MainForm::changeEvent(QEvent *event) {
 void MainForm::showCounters() {
     PacketsReceived->setText(reception.PacketsReceived.text());
     ReceivedBytes->setText(reception.ReceivedBytes.text());
+    // A count wider than its box widens the box, and a wider packet count moves the byte counter and
+    // its label to the right: the leading digits must never be out of sight.
+    const auto fit = [this](QLineEdit *box, float designLeft, float designWidth, int shift) {
+        const int needed = box->fontMetrics().horizontalAdvance(box->text()) + 4;
+        box->setGeometry(Twips::toPixelsX(designLeft, this) + shift, box->y(),
+                         std::max(Twips::toPixelsX(designWidth, this), needed), box->height());
+        box->setCursorPosition(0);
+    };
+    fit(PacketsReceived, 1800, 615, 0);
+    const int labelLeft = Twips::toPixelsX(2520, this);
+    const int labelText =
+        labelLeft + Label1->width() - Label1->fontMetrics().horizontalAdvance(Label1->text());
+    const int shift = std::max(0, PacketsReceived->geometry().right() + 6 - labelText);
+    Label1->move(labelLeft + shift, Label1->y());
+    fit(ReceivedBytes, 4320, 1095, shift);
 }

@@ -40,9 +40,9 @@ public:
     // Whether a minimized window may leave the task bar: only when an icon can bring it back.
     bool canHideWhenMinimized() const;
 
-    // Mouse events over the bare client area, positions in twips. A mouse move also carries the tray
-    // icon's messages: the message number arrives as the x position in pixels, and a left double-click
-    // (0x203) brings the window back. Every one of them captures the geometry.
+    // Mouse events, positions in twips. A mouse move carries the tray icon's messages: the message number
+    // arrives as the x position in pixels, and a left double-click (0x203) brings the window back. Every
+    // one of them captures the geometry, as does the mouse over the window's bare client area.
     void Form_MouseDown(int button, int shift, float x, float y);
     void Form_MouseUp(int button, int shift, float x, float y);
     void Form_MouseMove(int button, int shift, float x, float y);

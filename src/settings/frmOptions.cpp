@@ -66,6 +66,7 @@ frmOptions::frmOptions()
     : QWidget(nullptr,
               Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmOptions"));
+    setFont(DesignFont::sansSerif(8.25));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Zar-Are Options"));
     setFixedSize(Twips::toPixelsX(4875, this), Twips::toPixelsY(3270, this));

@@ -389,6 +389,26 @@ private slots:
         QCOMPARE(model->index(0, 3).data().toString(), QStringLiteral(" 45.0 "));
     }
 
+    void largeCountsShowTheirLeadingDigits() {
+        MainForm form;
+        form.Form_Load();
+        form.DudUDP.Close();
+        form.show();
+        form.reception.PacketsReceived.setText(QStringLiteral("123456788"));
+        form.reception.ReceivedBytes.setText(QStringLiteral("99999999999999"));
+        form.reception.processDatagram("<13>Sep  9 20:04:58 H s[A]: v=1");
+        QTRY_COMPARE(form.PacketsReceived->text(), QStringLiteral("123456789"));
+        for (QLineEdit *box : {form.PacketsReceived, form.ReceivedBytes}) {
+            QCOMPARE(box->cursorPosition(), 0);
+            QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->text()),
+                     qPrintable(box->objectName()));
+        }
+        // Still left of the "Bytes Received:" text.
+        const int labelText = form.Label1->x() + form.Label1->width() -
+                              form.Label1->fontMetrics().horizontalAdvance(form.Label1->text());
+        QVERIFY(form.PacketsReceived->geometry().right() < labelText);
+    }
+
     void busyPortAtStartUpIsToldAndTheWindowLives() {
         QUdpSocket other;
         QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));

@@ -5,6 +5,7 @@
 #include "settings/frmOptions.h"
 
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,10 +94,12 @@ private slots:
                 QTest::mouseRelease(client, Qt::LeftButton, {}, bare);
             QCOMPARE(frmOptions::ref()->readleft->text().toFloat(), WindowGeometry::left(&form));
         }
-        // A move at pixel column 515 reads as the icon's double-click: normal and shown, as it was.
-        form.Form_MouseMove(0, 0, 515 * 15.0f, 0);
-        QVERIFY(form.isVisible());
-        QVERIFY(!form.isMinimized());
+        // A move over the bare client area is never taken for the icon's double-click, wherever it is.
+        form.hide();
+        QMouseEvent move(QEvent::MouseMove, QPointF(515, 3), QPointF(515, 3), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(client, &move);
+        QVERIFY(!form.isVisible());
     }
 
     void unloadRemovesTheIcon() {
