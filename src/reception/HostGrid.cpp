@@ -5,6 +5,7 @@ void HostGrid::reset() {
     hostrow_ = 0;
     sensorcol_ = 0;
     index_.clear();
+    names_.clear();
 }
 
 void HostGrid::writeHeaderRow() {
@@ -63,7 +64,12 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
         return; // all 64 slots hold other sensors
 
     grid_.setCol(sensorcol_);
-    grid_.setTextAt(row, sensorcol_, reading.sensorname);
+    if (grid_.textAt(row, sensorcol_) != reading.sensorname) {
+        auto pooled = names_.constFind(reading.sensorname);
+        if (pooled == names_.cend())
+            pooled = names_.insert(reading.sensorname);
+        grid_.setTextAt(row, sensorcol_, *pooled);
+    }
     grid_.setForeColorAt(row, sensorcol_, FlexGrid::Blue);
     grid_.setTextAt(row, sensorcol_ + 1, reading.sensorvalue);
     grid_.setTextAt(row, 1, reading.msgdate);

@@ -4,6 +4,7 @@
 #include "reception/ReadingParser.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 // The rules that store readings in the grid: one row per host in order of first arrival (column 0 the
@@ -39,4 +40,7 @@ private:
     qint16 hostrow_ = 0;
     int sensorcol_ = 0;
     QHash<QString, int> index_; // host name -> row, in step with column 0
+    // Sensor names as stored in the grid: a fleet reports the same names on every host, and one copy
+    // of each serves them all.
+    QSet<QString> names_;
 };

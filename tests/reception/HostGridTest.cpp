@@ -74,6 +74,16 @@ private slots:
         QCOMPARE(grid->Rows(), 2);
     }
 
+    // The same sensor name on many hosts is stored once.
+    void sensorNamesAreSharedAcrossHosts() {
+        for (int h = 0; h < 3; ++h) // a new string each time, as the parser makes them
+            store(QStringLiteral("host%1").arg(h), QStringLiteral(" CPU %1").arg(QStringLiteral("Temp")),
+                  QStringLiteral(" 1 "));
+        QCOMPARE(cell(1, 3), QStringLiteral(" CPU Temp"));
+        QVERIFY(cell(1, 3).isSharedWith(cell(2, 3)));
+        QVERIFY(cell(2, 3).isSharedWith(cell(3, 3)));
+    }
+
     void namesDifferingOnlyInSurroundingSpacesShareASlot() {
         store(QStringLiteral("H"), QStringLiteral(" CPU Temp"), QStringLiteral(" 1 "));
         store(QStringLiteral("H"), QStringLiteral("   CPU Temp  "), QStringLiteral(" 2 "));
