@@ -16,6 +16,16 @@ const QScreen *screenOf(const QWidget *w) {
 float perPixel(qreal dpi) {
     return dpi > 0 ? float(1440.0 / dpi) : 15.0f;
 }
+
+// Rounded half to even, and held within what a window system can take (NaN too).
+int toPixels(float twips, float perPixel) {
+    const double px = std::nearbyint(double(twips) / double(perPixel));
+    if (!(px > -Twips::MaxPixels))
+        return -Twips::MaxPixels;
+    if (!(px < Twips::MaxPixels))
+        return Twips::MaxPixels;
+    return int(px);
+}
 } // namespace
 
 namespace Twips {
@@ -31,10 +41,10 @@ float perPixelY(const QWidget *w) {
 }
 
 int toPixelsX(float twips, const QWidget *w) {
-    return int(std::lround(twips / perPixelX(w)));
+    return toPixels(twips, perPixelX(w));
 }
 int toPixelsY(float twips, const QWidget *w) {
-    return int(std::lround(twips / perPixelY(w)));
+    return toPixels(twips, perPixelY(w));
 }
 float fromPixelsX(int pixels, const QWidget *w) {
     return float(pixels) * perPixelX(w);

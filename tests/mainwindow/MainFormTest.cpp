@@ -125,10 +125,17 @@ private slots:
         QCOMPARE(form.gridWidth(), 4675.0f);
     }
 
+    void storedPlaceOffEveryScreenKeepsTheDesignPlace_data() {
+        QTest::addColumn<QByteArray>("place"); // top, left
+        QTest::newRow("far left and up") << QByteArray("-900000,-900000");
+        QTest::newRow("left beyond every number") << QByteArray("1200,-1E+38");
+        QTest::newRow("top beyond 32 bits") << QByteArray("64424509440,900");
+    }
     void storedPlaceOffEveryScreenKeepsTheDesignPlace() {
+        QFETCH(QByteArray, place);
         MainForm reference;
         const QPoint designPlace = reference.frameGeometry().topLeft();
-        writeSettings(QByteArray::number(freePort()) + ",2985,7815,-900000,-900000");
+        writeSettings(QByteArray::number(freePort()) + ",2985,7815," + place);
         MainForm form;
         form.Form_Load();
         QCOMPARE(form.frameGeometry().topLeft(), designPlace);
