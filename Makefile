@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test demo screenshot clean
+.PHONY: all deps build run test demo screenshot fuzz sanitize clean
 
 all: build
 
@@ -27,6 +27,15 @@ demo: build
 # docs/screenshot.png, from the demo under Xvfb.
 screenshot: build
 	scripts/screenshot $(BUILD_DIR)
+
+# The libFuzzer targets, ten minutes each (CI runs them for one).
+FUZZ_SECONDS ?= 600
+fuzz: deps
+	fuzz/run build-fuzz $(FUZZ_SECONDS)
+
+# The whole test suite built with address and undefined-behaviour sanitizers.
+sanitize: deps
+	scripts/sanitize-tests build-asan
 
 clean:
 	rm -rf $(BUILD_DIR)
