@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build run test demo screenshot fuzz sanitize clean
+.PHONY: all deps build run test demo screenshot fuzz sanitize bench compare-peers clean
 
 all: build
 
@@ -27,6 +27,14 @@ demo: build
 # docs/screenshot.png, from the demo under Xvfb.
 screenshot: build
 	scripts/screenshot $(BUILD_DIR)
+
+# The ingest benchmark's standard set (about a minute; receiver on core 0, sender on core 1).
+bench: build
+	$(BUILD_DIR)/bench/zarare-bench standard
+
+# The same loads through rsyslog (unpacked, run by hand), a bare recvmmsg counter and the monitor.
+compare-peers: build
+	bench/compare-peers --bin $(BUILD_DIR)/bench
 
 # The libFuzzer targets, ten minutes each (CI runs them for one).
 FUZZ_SECONDS ?= 600

@@ -1,0 +1,158 @@
+#include "Readings.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace Bench {
+
+namespace {
+
+std::uint64_t mix(std::uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    x ^= x >> 33;
+    return x;
+}
+
+// "Mmm dd hh:mm:ss" of the current local time.
+void stamp(char out[16]) {
+    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const time_t t = time(nullptr);
+    tm local{};
+    localtime_r(&t, &local);
+    std::snprintf(out, 16, "%s %2d %02d:%02d:%02d", months[local.tm_mon], local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec);
+}
+
+char *number(char *p, long value, int decimals) {
+    char digits[24];
+    int n = 0;
+    do {
+        digits[n++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || n <= decimals);
+    for (int i = n - 1; i >= 0; --i) {
+        *p++ = digits[i];
+        if (i == decimals && decimals > 0)
+            *p++ = '.';
+    }
+    return p;
+}
+
+} // namespace
+
+std::vector<Sensor> sensorTable() {
+    std::vector<Sensor> t;
+    auto add = [&](const std::string &label, const char *name, const char *unit, long base, long spread,
+                   int decimals) {
+        t.push_back({label, name, unit, base, spread, decimals});
+    };
+    add("CPU Temp", "Temp", "C", 450, 150, 1);
+    for (int c = 0; c < 8; ++c)
+        add("Core " + std::to_string(c) + " Temp", "Temp", "C", 470, 180, 1);
+    add("GPU Temp", "Temp", "C", 520, 200, 1);
+    add("Mainboard Temp", "Temp", "C", 380, 60, 1);
+    for (int d = 0; d < 4; ++d)
+        add("HDD" + std::to_string(d) + " Temp", "Temp", "C", 36, 6, 0);
+    add("CPU Fan", "Fan", "RPM", 1200, 400, 0);
+    for (int f = 1; f <= 4; ++f)
+        add("Case Fan " + std::to_string(f), "Fan", "RPM", 900, 300, 0);
+    add("Vcore", "Volt", "V", 1232, 40, 3);
+    add("+3.3V", "Volt", "V", 330, 5, 2);
+    add("+5V", "Volt", "V", 502, 6, 2);
+    add("+12V", "Volt", "V", 1204, 12, 2);
+    add("VBAT", "Volt", "V", 304, 3, 2);
+    add("CPU Load", "Load", "%", 350, 350, 1);
+    for (int c = 0; c < 8; ++c)
+        add("Core " + std::to_string(c) + " Load", "Load", "%", 400, 400, 1);
+    add("Memory Used", "Mem", "MB", 8192, 3000, 0);
+    add("Memory Load", "Load", "%", 520, 300, 1);
+    add("Swap Used", "Mem", "MB", 256, 200, 0);
+    for (const char *d : {"C", "D", "E", "F"})
+        add(std::string("Disk ") + d + " Free", "Free", "GB", 1200, 800, 1);
+    for (const char *d : {"C", "D", "E", "F"})
+        add(std::string("Disk ") + d + " Load", "Load", "%", 80, 80, 0);
+    add("Net In", "Rate", "KB/s", 2400, 2300, 0);
+    add("Net Out", "Rate", "KB/s", 900, 850, 0);
+    add("GPU Load", "Load", "%", 300, 300, 1);
+    add("GPU Fan", "Fan", "RPM", 1500, 500, 0);
+    add("GPU Clock", "Clock", "MHz", 1400, 400, 0);
+    add("CPU Clock", "Clock", "MHz", 3400, 800, 0);
+    for (int c = 0; c < 8; ++c)
+        add("Core " + std::to_string(c) + " Clock", "Clock", "MHz", 3400, 800, 0);
+    add("CPU Power", "Power", "W", 650, 400, 1);
+    add("GPU Power", "Power", "W", 1200, 800, 1);
+    add("PSU Temp", "Temp", "C", 410, 50, 1);
+    add("Uptime", "Uptime", "h", 5000, 5000, 0);
+    add("Battery", "Charge", "%", 80, 20, 0);
+    return t;
+}
+
+std::string hostName(int h) {
+    static const char *const prefixes[] = {"WS-ACCT", "srv-web", "LAB-PC", "OFFICE",
+                                           "render",  "NAS",     "kiosk",  "dev-box"};
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%s-%04d", prefixes[h % 8], h / 8);
+    return buf;
+}
+
+ReadingComposer::ReadingComposer(int hosts, int sensors)
+    : sensors_(sensorTable()), hosts_(size_t(hosts)), perHost_(sensors) {
+    for (int h = 0; h < hosts; ++h)
+        hosts_[size_t(h)] = hostName(h);
+    sensors_.resize(size_t(sensors));
+    stamp(stamp_);
+    stampSecond_ = time(nullptr);
+}
+
+void ReadingComposer::refreshStamp() {
+    const time_t t = time(nullptr);
+    if (t != stampSecond_) {
+        stampSecond_ = t;
+        stamp(stamp_);
+    }
+}
+
+int ReadingComposer::hostOf(long long i) const {
+    return int((i / perHost_) % (long long)hosts_.size());
+}
+
+const Sensor &ReadingComposer::sensorOf(long long i) const {
+    return sensors_[size_t(i % perHost_)];
+}
+
+size_t ReadingComposer::compose(long long i, char *out) const {
+    const int s = int(i % perHost_);
+    const int h = hostOf(i);
+    const long long round = i / perHost_ / (long long)hosts_.size();
+    const Sensor &sensor = sensors_[size_t(s)];
+    char *p = out;
+    auto put = [&p](const char *text, size_t n) {
+        std::memcpy(p, text, n);
+        p += n;
+    };
+    put("<13>", 4);
+    put(stamp_, 15);
+    *p++ = ' ';
+    put(hosts_[size_t(h)].data(), hosts_[size_t(h)].size());
+    put(" sensor[", 8);
+    put(sensor.label.data(), sensor.label.size());
+    put("]: ", 3);
+    put(sensor.name.data(), sensor.name.size());
+    *p++ = '=';
+    const long jitter =
+        long(mix(std::uint64_t(h) * 131 + std::uint64_t(s) * 7 + std::uint64_t(round) * 1000003) %
+             std::uint64_t(2 * sensor.spread + 1)) -
+        sensor.spread;
+    p = number(p, std::max(0L, sensor.base + jitter), sensor.decimals);
+    *p++ = ' ';
+    put(sensor.unit.data(), sensor.unit.size());
+    return size_t(p - out);
+}
+
+} // namespace Bench

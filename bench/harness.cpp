@@ -1,0 +1,462 @@
+// zarare-bench: the ingest benchmark of the monitor itself. Runs the real main window (offscreen, shown,
+// its socket bound, every datagram counted, parsed and stored in the grid) pinned to one core, and the
+// load generator on another.
+//
+// One measurement per process (so that peak memory belongs to it), printed as one line
+// "result receiver=monitor load=MODE key=value ...":
+//   zarare-bench drain  [--count N] [--hosts H] [--sensors S] [--warm] [--rcvbuf BYTES]
+//       fills the socket while the event loop does not run, then drains it; --warm first stores one
+//       reading of every host and sensor, so the measurement sees a full grid
+//   zarare-bench paced  [--rate R] [--seconds T] [--hosts H] [--sensors S]
+//   zarare-bench flood  [--seconds T]          full speed while the monitor reads, its own buffer
+//   zarare-bench memory [--hosts H] [--sensors S] [--rounds K]
+// Sets of measurements, each run in a child process, with a table against the targets:
+//   zarare-bench hosts    [--repeat K]         cost per datagram, 32,767 hosts against 10
+//   zarare-bench standard [--repeat K]         everything above, and the bare counter for reference
+// Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --verbose (Qt's
+// messages on standard error).
+
+#include "BenchCommon.h"
+#include "mainwindow/MainForm.h"
+#include "settings/SettingsFile.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int BigBuffer = 1024 * 1024 * 1024; // holds a pre-queued million small datagrams
+constexpr std::int64_t Quiet = 500000000;     // no datagram for this long: the rest was lost
+
+struct Phase {
+    long long sent = -1;
+    long long counted = 0;
+    double seconds = 0;
+    double cpuUs = 0;
+    double sysUs = 0; // the part spent in the kernel
+    double maxGapMs = 0;
+    long long rcvbufErrors = 0;
+    long long sockDrops = 0;
+    long long queued = 0;
+};
+
+// The monitor under test and the means to feed it.
+class Subject {
+public:
+    explicit Subject(int senderCpu) : senderCpu_(senderCpu) {
+        // The bench relies on these members of the main window only: Form_Load, show, DudUDP (Close,
+        // bindPort, isBound, localPort, receiveBufferBytes), reception.PacketsReceived.value() and
+        // grid.Rows(); and on the settings file's folder for tests and its record. The monitor starts from
+        // a settings file of its own that names a free port, so that Form_Load never binds the port the
+        // user configured (nor 514, which tests running beside the bench may want).
+        const unsigned wanted = freeDualStackPort();
+        SettingsFile::setFolderForTesting(settings_.path());
+        QFile record(SettingsFile::path());
+        if (record.open(QIODevice::WriteOnly))
+            record.write(QByteArray::number(wanted) + ",2580,7695,1200,900");
+        record.close();
+        form_.Form_Load();
+        if (!form_.DudUDP.isBound() || form_.DudUDP.localPort() != wanted) { // taken meanwhile
+            form_.DudUDP.Close();
+            form_.DudUDP.bindPort(0);
+        }
+        port_ = form_.DudUDP.localPort();
+        form_.show();
+        settle(300);
+        fd_ = Bench::findUdpFd(port_);
+        inode_ = Bench::inodeOfFd(fd_);
+        ownBuffer_ = form_.DudUDP.receiveBufferBytes();
+    }
+
+    bool ready() const { return form_.DudUDP.isBound() && fd_ >= 0; }
+    unsigned port() const { return port_; }
+    int ownBuffer() const { return ownBuffer_; }
+    int rows() const { return form_.grid.Rows(); }
+    int enlargeBuffer(int bytes) { return Bench::forceReceiveBuffer(fd_, bytes); }
+
+    // Lets the event loop run for a while (first paint, frame timers).
+    static void settle(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    // Sends `load` (first into the paused socket when `preQueue`, else while the event loop runs) and runs
+    // the event loop until every datagram is counted, or none has come for a while after the sender ended.
+    Phase run(Bench::Load load, bool preQueue) {
+        load.port = port_;
+        load.cpu = senderCpu_;
+        Phase p;
+        const double count0 = form_.reception.PacketsReceived.value();
+        const std::int64_t errors0 = Bench::udpRcvbufErrors(), drops0 = Bench::socketDrops(inode_);
+        const std::string loadgen = Bench::programDir() + "/zarare-loadgen";
+        Bench::Sender sender;
+        if (preQueue) {
+            sender = Bench::startSender(loadgen, load);
+            Bench::senderDone(sender, &p.sent, true); // the event loop does not run: the socket fills
+            p.queued = Bench::socketRxQueue(inode_);
+        }
+        const std::int64_t t0 = Bench::nowNs(), cpu0 = Bench::processCpuUs(),
+                           sys0 = Bench::processSystemCpuUs();
+        if (!preQueue)
+            sender = Bench::startSender(loadgen, load);
+        bool running = !preQueue, done = false;
+        long long lastCount = 0;
+        std::int64_t lastChange = t0, lastTick = t0, maxGap = 0, end = t0, cpuEnd = cpu0, sysEnd = sys0;
+
+        QEventLoop loop;
+        auto finish = [&](std::int64_t at) {
+            done = true;
+            end = at;
+            cpuEnd = Bench::processCpuUs();
+            sysEnd = Bench::processSystemCpuUs();
+            loop.quit();
+        };
+        auto check = [&] {
+            if (done)
+                return;
+            const std::int64_t now = Bench::nowNs();
+            const auto counted = (long long)(form_.reception.PacketsReceived.value() - count0);
+            if (counted != lastCount) {
+                lastCount = counted;
+                lastChange = now;
+            }
+            if (running)
+                running = !Bench::senderDone(sender, &p.sent, false);
+            if (!running && p.sent >= 0 && counted >= p.sent)
+                finish(now);
+            else if (!running && now - lastChange > Quiet)
+                finish(lastChange);
+        };
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const std::int64_t now = Bench::nowNs();
+            maxGap = std::max(maxGap, now - lastTick);
+            lastTick = now;
+            check();
+        });
+        const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
+                                           &QAbstractEventDispatcher::aboutToBlock, check);
+        tick.start();
+        loop.exec();
+        QObject::disconnect(idle);
+
+        p.counted = lastCount;
+        p.seconds = double(end - t0) * 1e-9;
+        p.cpuUs = double(cpuEnd - cpu0);
+        p.sysUs = double(sysEnd - sys0);
+        p.maxGapMs = double(maxGap) * 1e-6;
+        p.rcvbufErrors = Bench::udpRcvbufErrors() - errors0;
+        p.sockDrops = Bench::socketDrops(inode_) - drops0;
+        return p;
+    }
+
+private:
+    // A port free for IPv4 and IPv6 alike, as the monitor binds both.
+    static unsigned freeDualStackPort() {
+        const int s = socket(AF_INET6, SOCK_DGRAM, 0);
+        int off = 0;
+        setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        sockaddr_in6 a{};
+        a.sin6_family = AF_INET6;
+        a.sin6_addr = in6addr_any;
+        socklen_t len = sizeof a;
+        unsigned port = 0;
+        if (bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+            port = ntohs(a.sin6_port);
+        close(s);
+        return port;
+    }
+
+    QTemporaryDir settings_; // before the window: it outlives the window's last look at its settings
+    MainForm form_;
+    int senderCpu_;
+    unsigned port_ = 0;
+    int fd_ = -1;
+    unsigned long inode_ = 0;
+    int ownBuffer_ = 0;
+};
+
+// Qt's notes about the offscreen platform (no tray, no size hints) are not part of a measurement.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+int measure(const std::string &mode, const Bench::Options &opt, int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!opt.flag("verbose"))
+        qInstallMessageHandler(quietMessages);
+    const int cpu = int(opt.number("cpu", 0));
+    Bench::pinToCpu(cpu); // before Qt starts any thread
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zar-Are"));
+
+    Subject subject(int(opt.number("sender-cpu", 1)));
+    if (!subject.ready()) {
+        std::fprintf(stderr, "zarare-bench: the monitor's socket is not bound\n");
+        return 1;
+    }
+    const double baseMb = double(Bench::residentMemoryKb()) / 1024;
+
+    Bench::Load load;
+    load.hosts = int(opt.number("hosts", mode == "memory" ? 32767 : 100));
+    load.sensors = int(opt.number("sensors", mode == "memory" ? 64 : 16));
+    bool preQueue = false;
+    int rcvbuf = int(opt.number("rcvbuf", 0));
+    if (mode == "drain") {
+        load.count = opt.number("count", 1000000);
+        preQueue = true;
+        if (!opt.flag("rcvbuf"))
+            rcvbuf = BigBuffer;
+    } else if (mode == "paced") {
+        load.rate = opt.number("rate", 300000);
+        load.seconds = opt.real("seconds", 10);
+    } else if (mode == "flood") {
+        load.seconds = opt.real("seconds", 5);
+    } else { // memory: every host and sensor, full speed while the monitor reads; a big buffer loses none
+        load.count = (long long)load.hosts * load.sensors * opt.number("rounds", 1);
+        if (!opt.flag("rcvbuf"))
+            rcvbuf = BigBuffer;
+    }
+    const int granted = rcvbuf > 0 ? subject.enlargeBuffer(rcvbuf) : subject.ownBuffer();
+    if (preQueue && double(granted) < double(load.count) * 850)
+        std::fprintf(stderr,
+                     "zarare-bench: the receive buffer granted (%d bytes) holds about %.0f of the %lld "
+                     "datagrams to queue; run as root (SO_RCVBUFFORCE) or raise net.core.rmem_max\n",
+                     granted, double(granted) / 850, load.count);
+
+    Phase cold;
+    if (opt.flag("warm")) {
+        Bench::Load first = load;
+        first.rate = 0;
+        first.seconds = 0;
+        first.count = (long long)load.hosts * load.sensors;
+        cold = subject.run(first, true);
+        load.start = first.count;
+    }
+    const Phase p = subject.run(load, preQueue);
+    std::printf("result receiver=monitor load=%s hosts=%d sensors=%d sent=%lld counted=%lld lost=%lld "
+                "rcvbuf_errors=%lld sock_drops=%lld seconds=%.4f rate=%.0f cpu_us=%.3f sys_us=%.3f "
+                "busy_pct=%.1f gap_ms=%.1f "
+                "hwm_mb=%.1f rss_mb=%.1f base_mb=%.1f rows=%d rcvbuf=%d own_rcvbuf=%d queued_bytes=%lld",
+                mode.c_str(), load.hosts, load.sensors, p.sent, p.counted, p.sent - p.counted, p.rcvbufErrors,
+                p.sockDrops, p.seconds, p.seconds > 0 ? double(p.counted) / p.seconds : 0.0,
+                p.counted ? p.cpuUs / double(p.counted) : 0.0, p.counted ? p.sysUs / double(p.counted) : 0.0,
+                p.seconds > 0 ? p.cpuUs / (p.seconds * 1e4) : 0.0, p.maxGapMs,
+                double(Bench::peakMemoryKb()) / 1024, double(Bench::residentMemoryKb()) / 1024, baseMb,
+                subject.rows() - 1, granted, subject.ownBuffer(), p.queued);
+    if (cold.sent > 0)
+        std::printf(" cold_sent=%lld cold_counted=%lld cold_rate=%.0f cold_cpu_us=%.3f", cold.sent,
+                    cold.counted, cold.seconds > 0 ? double(cold.counted) / cold.seconds : 0.0,
+                    cold.counted ? cold.cpuUs / double(cold.counted) : 0.0);
+    std::printf("\n");
+    std::fflush(stdout);
+    return 0;
+}
+
+// ---- sets of measurements, each in a child process ----
+
+using Fields = std::map<std::string, std::string>;
+
+Fields child(const std::string &program, const std::string &args) {
+    const std::string command = program + " " + args;
+    std::fprintf(stderr, "  running: %s\n", command.c_str());
+    Fields out;
+    FILE *pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return out;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe))
+        if (std::string(line).rfind("result ", 0) == 0)
+            out = Bench::parseFields(line);
+    pclose(pipe);
+    if (out.empty())
+        std::fprintf(stderr, "  (no result from: %s)\n", command.c_str());
+    return out;
+}
+
+double num(const Fields &f, const char *key) {
+    const auto it = f.find(key);
+    return it == f.end() ? 0.0 : std::atof(it->second.c_str());
+}
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+double medianOf(const std::vector<Fields> &runs, const char *key) {
+    std::vector<double> v;
+    for (const auto &r : runs)
+        v.push_back(num(r, key));
+    return median(v);
+}
+
+double maxOf(const std::vector<Fields> &runs, const char *key) {
+    double m = 0;
+    for (const auto &r : runs)
+        m = std::max(m, num(r, key));
+    return m;
+}
+
+std::string loadAverage() {
+    FILE *f = std::fopen("/proc/loadavg", "r");
+    char buf[128] = "?";
+    if (f) {
+        if (!std::fgets(buf, sizeof buf, f))
+            buf[0] = 0;
+        std::fclose(f);
+    }
+    std::string s(buf);
+    while (!s.empty() && s.back() == '\n')
+        s.pop_back();
+    return s;
+}
+
+struct Row {
+    std::string what, figure, target;
+    bool met;
+};
+
+void printRows(const std::vector<Row> &rows) {
+    std::printf("\n%-58s %-30s %-14s %s\n", "measurement", "figure", "target", "met");
+    for (const auto &r : rows)
+        std::printf("%-58s %-30s %-14s %s\n", r.what.c_str(), r.figure.c_str(), r.target.c_str(),
+                    r.target.empty() ? "" : (r.met ? "yes" : "NO"));
+}
+
+std::string fmt(const char *format, double a, double b = 0, double c = 0) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, format, a, b, c);
+    return buf;
+}
+
+std::vector<Fields> repeat(int times, const std::function<Fields()> &once) {
+    std::vector<Fields> out;
+    for (int i = 0; i < times; ++i)
+        out.push_back(once());
+    return out;
+}
+
+void hostRows(const std::string &self, const std::string &common, int times, std::vector<Row> &rows) {
+    std::vector<Fields> few, many;
+    for (int i = 0; i < times; ++i) { // interleaved, so that a disturbance hits both sides alike
+        few.push_back(child(self, "drain --warm --hosts 10 --sensors 8 --count 1000000" + common));
+        many.push_back(child(self, "drain --warm --hosts 32767 --sensors 8 --count 1000000" + common));
+    }
+    const double a = medianOf(few, "cpu_us"), b = medianOf(many, "cpu_us");
+    const double ratio = a > 0 ? b / a : 0;
+    rows.push_back({"cost, 10 hosts x 8 sensors, grid full (us/datagram)", fmt("%.3f", a), "", true});
+    rows.push_back({"cost, 32,767 hosts x 8 sensors, grid full (us/datagram)", fmt("%.3f", b), "", true});
+    rows.push_back(
+        {"cost ratio 32,767 hosts / 10 hosts", fmt("%.2f", ratio), "<= 1.2", ratio > 0 && ratio <= 1.2});
+    rows.push_back({"first reading of each of 32,767 x 8 (cold, us/datagram)",
+                    fmt("%.3f", medianOf(many, "cold_cpu_us")), "", true});
+}
+
+int measureSet(const std::string &mode, const Bench::Options &opt) {
+    const std::string self = Bench::programDir() + "/zarare-bench";
+    const std::string bare = Bench::programDir() + "/zarare-bare";
+    const int times = int(opt.number("repeat", 3));
+    const std::string common = " --cpu " + std::to_string(opt.number("cpu", 0)) + " --sender-cpu " +
+                               std::to_string(opt.number("sender-cpu", 1));
+    std::fprintf(stderr, "zarare-bench %s: load average before: %s\n", mode.c_str(), loadAverage().c_str());
+    const double busy0 = Bench::machineBusySeconds(), children0 = Bench::childrenCpuSeconds();
+    const std::int64_t start = Bench::nowNs();
+    std::vector<Row> rows;
+    if (mode == "hosts") {
+        hostRows(self, common, times, rows);
+    } else {
+        const std::string drainLoad = " --count 1000000 --hosts 100 --sensors 16";
+        const auto monitor = repeat(times, [&] { return child(self, "drain" + drainLoad + common); });
+        const auto floor = repeat(times, [&] { return child(bare, "drain" + drainLoad + common); });
+        const double rate = medianOf(monitor, "rate"), bareRate = medianOf(floor, "rate");
+        rows.push_back({"drain, 1,000,000 pre-queued, 100 x 16 (datagrams/s)", fmt("%.0f", rate), "", true});
+        rows.push_back({"  CPU per datagram (us)", fmt("%.3f", medianOf(monitor, "cpu_us")), "", true});
+        rows.push_back(
+            {"  lost (worst run)", fmt("%.0f", maxOf(monitor, "lost")), "0", maxOf(monitor, "lost") == 0});
+        rows.push_back({"bare recvmmsg counter, same load (datagrams/s)", fmt("%.0f", bareRate), "", true});
+        rows.push_back({"  CPU per datagram (us)", fmt("%.3f", medianOf(floor, "cpu_us")), "", true});
+        const double ratio = bareRate > 0 ? rate / bareRate : 0;
+        rows.push_back({"drain ratio monitor / bare", fmt("%.2f", ratio), ">= 0.6", ratio >= 0.6});
+        rows.push_back({"worst event-loop gap while draining (ms)", fmt("%.1f", maxOf(monitor, "gap_ms")),
+                        "< 50", maxOf(monitor, "gap_ms") < 50});
+
+        const auto paced = child(self, "paced --rate 300000 --seconds 10 --hosts 100 --sensors 16" + common);
+        const double drops = num(paced, "sock_drops"), lost = num(paced, "lost");
+        rows.push_back({"paced 300,000/s for 10 s: sent / counted",
+                        fmt("%.0f / %.0f", num(paced, "sent"), num(paced, "counted")), "", true});
+        rows.push_back({"  kernel drops of the socket / of the machine",
+                        fmt("%.0f / %.0f", drops, num(paced, "rcvbuf_errors")), "0",
+                        drops == 0 && !paced.empty()});
+        rows.push_back({"  lost readings", fmt("%.0f", lost), "0", lost == 0 && !paced.empty()});
+        rows.push_back({"  receiver core busy (%)", fmt("%.1f", num(paced, "busy_pct")), "", true});
+        rows.push_back({"  worst event-loop gap (ms)", fmt("%.1f", num(paced, "gap_ms")), "< 50",
+                        num(paced, "gap_ms") < 50});
+
+        const auto flood = child(self, "flood --seconds 5 --hosts 100 --sensors 16" + common);
+        rows.push_back({"full-speed flood 5 s, own buffer: sent / counted",
+                        fmt("%.0f / %.0f", num(flood, "sent"), num(flood, "counted")), "", true});
+        rows.push_back({"  worst event-loop gap (ms)", fmt("%.1f", num(flood, "gap_ms")), "< 50",
+                        num(flood, "gap_ms") < 50 && !flood.empty()});
+        rows.push_back({"  receive buffer granted (bytes)", fmt("%.0f", num(flood, "own_rcvbuf")), "", true});
+
+        hostRows(self, common, times, rows);
+
+        const auto memory = child(self, "memory --hosts 32767 --sensors 64" + common);
+        rows.push_back({"memory, 32,767 hosts x 64 sensors: peak (VmHWM, MB)",
+                        fmt("%.1f", num(memory, "hwm_mb")), "< 300",
+                        num(memory, "hwm_mb") > 0 && num(memory, "hwm_mb") < 300});
+        rows.push_back({"  of which before any reading (MB)", fmt("%.1f", num(memory, "base_mb")), "", true});
+        rows.push_back(
+            {"  rows / counted / lost",
+             fmt("%.0f / %.0f / %.0f", num(memory, "rows"), num(memory, "counted"), num(memory, "lost")), "",
+             true});
+    }
+    printRows(rows);
+    const double elapsed = double(Bench::nowNs() - start) * 1e-9;
+    const double others =
+        std::max(0.0, (Bench::machineBusySeconds() - busy0) - (Bench::childrenCpuSeconds() - children0));
+    std::printf(
+        "load average after: %s; over %.0f s other programs took %.1f s of CPU (%.0f%% of one core)%s\n",
+        loadAverage().c_str(), elapsed, others, 100 * others / elapsed,
+        others / elapsed > 0.1 ? ": DISTURBED, repeat when the machine is quiet" : "");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    const Bench::Options opt(argc, argv, 2);
+    if (mode == "drain" || mode == "paced" || mode == "flood" || mode == "memory")
+        return measure(mode, opt, argc, argv);
+    if (mode == "hosts" || mode == "standard")
+        return measureSet(mode, opt);
+    std::fprintf(stderr, "usage: zarare-bench drain|paced|flood|memory|hosts|standard [options]\n"
+                         "  see the comment at the top of bench/harness.cpp\n");
+    return 2;
+}
