@@ -2,14 +2,28 @@
 
 #include <algorithm>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ReadingCut {
 
 namespace {
 using View = std::u16string_view;
 
-// 1-based position of the first `marker` at or after 1-based `from`; 0 when absent.
+// 1-based position of the first `marker` at or after 1-based `from`; 0 when absent. Eight characters at
+// a time where the processor allows: the parser runs once per datagram.
 std::size_t find(View text, char16_t marker, std::size_t from = 1) {
-    const std::size_t at = text.find(marker, from - 1);
+    std::size_t i = from - 1;
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi16(short(marker));
+    for (; i + 8 <= text.size(); i += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
+        if (const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, wanted)))
+            return i + std::size_t(__builtin_ctz(unsigned(hits))) / 2 + 1;
+    }
+#endif
+    const std::size_t at = text.find(marker, i);
     return at == View::npos ? 0 : at + 1;
 }
 

@@ -15,7 +15,7 @@ void DatagramReception::DudUDP_DataArrival(int) {
 }
 
 void DatagramReception::processDatagram(QByteArrayView bytes) {
-    reading.udpdata = DatagramText::decode(bytes);
+    DatagramText::decodeInto(bytes, reading.udpdata);
     ReceivedBytes.add(double(bytes.size()));
     PacketsReceived.add(1);
     frame_.request();

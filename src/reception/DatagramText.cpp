@@ -1,5 +1,9 @@
 #include "reception/DatagramText.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace DatagramText {
 
 bool isValidUtf8(QByteArrayView bytes) {
@@ -38,6 +42,12 @@ bool isValidUtf8(QByteArrayView bytes) {
 }
 
 QString decode(QByteArrayView bytes) {
+    QString text;
+    decodeInto(bytes, text);
+    return text;
+}
+
+void decodeInto(QByteArrayView bytes, QString &out) {
     qsizetype size = bytes.size();
     while (size > 0) {
         const char last = bytes[size - 1];
@@ -46,27 +56,44 @@ QString decode(QByteArrayView bytes) {
         --size;
     }
     bytes = bytes.first(size);
-
-    bool ascii = true;
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
+    if (size == 0) {
+        out.clear();
+        return;
     }
-    if (ascii)
-        return QString::fromLatin1(bytes);
-    if (!isValidUtf8(bytes))
-        return QString::fromLatin1(bytes);
 
-    QString text = QString::fromUtf8(bytes);
+    // Latin-1 is byte for byte: widen into the reused buffer, noting on the way whether any byte is
+    // beyond ASCII. Most datagrams are ASCII and are done here.
+    out.resize(size);
+    char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+    const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
+    qsizetype i = 0;
+    unsigned high = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    int highMask = 0;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        highMask |= _mm_movemask_epi8(chunk);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 8), _mm_unpackhi_epi8(chunk, zero));
+    }
+    if (highMask)
+        high = 0x80;
+#endif
+    for (; i < size; ++i) {
+        dst[i] = src[i];
+        high |= src[i];
+    }
+    if (high < 0x80 || !isValidUtf8(bytes))
+        return;
+
+    out = QString::fromUtf8(bytes);
     constexpr QChar bom(0xFEFF);
-    if (text.startsWith(bom))
-        text.remove(0, 1);
-    const qsizetype gt = text.indexOf(QLatin1Char('>'));
-    if (gt >= 0 && gt + 1 < text.size() && text[gt + 1] == bom)
-        text.remove(gt + 1, 1);
-    return text;
+    if (out.startsWith(bom))
+        out.remove(0, 1);
+    const qsizetype gt = out.indexOf(QLatin1Char('>'));
+    if (gt >= 0 && gt + 1 < out.size() && out[gt + 1] == bom)
+        out.remove(gt + 1, 1);
 }
 
 } // namespace DatagramText

@@ -10,6 +10,9 @@
 namespace DatagramText {
 
 QString decode(QByteArrayView bytes);
+// The same text written into `out`, reusing its storage when no other string shares it: no allocation
+// per datagram once the buffer has grown to the usual datagram size.
+void decodeInto(QByteArrayView bytes, QString &out);
 bool isValidUtf8(QByteArrayView bytes);
 
 } // namespace DatagramText

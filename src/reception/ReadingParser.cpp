@@ -2,28 +2,65 @@
 
 #include "core/ReadingCut.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
+bool same(QStringView a, QStringView b) {
+    return a.size() == b.size() &&
+           (a.isEmpty() || std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0);
+}
+
 // Assignments that keep the stored string (and so its memory, shared with the grid) when the new text
-// is the same: most readings repeat the host, the sensor name and often the value.
+// is the same: most readings repeat the host, the sensor name and often the value. A changed text is
+// written into the field's own buffer when no one else (a grid cell, the name pool) shares it, so a
+// field costs no allocation per datagram.
 void assign(QString &field, QStringView text) {
-    if (field != text)
+    if (same(field, text))
+        return;
+    if (!field.isDetached()) {
         field = text.toString();
+        return;
+    }
+    if (field.size() != text.size())
+        field.resize(text.size());
+    std::copy(text.begin(), text.end(), field.data());
 }
 
 void assignPadded(QString &field, QStringView core, bool trailingSpace) {
     const qsizetype size = core.size() + 1 + (trailingSpace ? 1 : 0);
     if (field.size() == size && field.front() == QLatin1Char(' ') &&
-        QStringView(field).mid(1, core.size()) == core &&
+        same(QStringView(field).mid(1, core.size()), core) &&
         (!trailingSpace || field.back() == QLatin1Char(' ')))
         return;
-    QString text;
-    text.reserve(size);
-    text += QLatin1Char(' ');
-    text += core;
+    if (!field.isDetached())
+        field = QString(); // shared: leave that text alone, take a new buffer
+    if (field.size() != size)
+        field.resize(size);
+    QChar *out = field.data();
+    *out++ = QLatin1Char(' ');
+    out = std::copy(core.begin(), core.end(), out);
     if (trailingSpace)
-        text += QLatin1Char(' ');
-    field = std::move(text);
+        *out = QLatin1Char(' ');
+}
+
+// Makes `field` the part `part` of its own text, in place where no one else shares the text.
+void keepPart(QString &field, QStringView part) {
+    if (part.isEmpty()) {
+        field.clear();
+        return;
+    }
+    if (part.size() == field.size())
+        return; // the whole text
+    if (!field.isDetached()) {
+        field = part.toString();
+        return;
+    }
+    const qsizetype from = part.data() - field.constData();
+    QChar *data = field.data();
+    std::copy(data + from, data + from + part.size(), data);
+    field.resize(part.size());
 }
 
 } // namespace
@@ -45,5 +82,5 @@ void ReadingParser::parseudp() {
     if (r.hasSensor)
         assignPadded(sensorname, field(r.sensor), false);
     assignPadded(sensorvalue, field(r.value), true);
-    assign(udpdata, field(r.rest)); // last: the slices point into udpdata
+    keepPart(udpdata, field(r.rest)); // last: the slices point into udpdata
 }

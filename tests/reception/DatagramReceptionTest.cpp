@@ -105,6 +105,24 @@ private slots:
         QCOMPARE(reception.PacketsReceived.text(), QStringLiteral("66"));
         QCOMPARE(reception.hostGrid.hostcount(), 1);
     }
+
+    void decodingReusesTheTextButNeverAHeldOne() {
+        QString text = QStringLiteral("a long enough earlier datagram");
+        const QString held = text;
+        DatagramText::decodeInto("<13>x", text);
+        QCOMPARE(text, QStringLiteral("<13>x"));
+        QCOMPARE(held, QStringLiteral("a long enough earlier datagram"));
+        const QChar *storage = text.constData();
+        DatagramText::decodeInto("<13>y\r\n", text);
+        QCOMPARE(text, QStringLiteral("<13>y"));
+        QCOMPARE(text.constData(), storage);
+        DatagramText::decodeInto("b\xc3\xbcro", text);
+        QCOMPARE(text, QStringLiteral("büro"));
+        DatagramText::decodeInto(QByteArray(40, 'z') + "\xb0", text); // past the 16-byte blocks
+        QCOMPARE(text, QString(40, QLatin1Char('z')) + QChar(0xB0));
+        DatagramText::decodeInto("\n", text);
+        QCOMPARE(text, QString());
+    }
 };
 
 ZARARE_TEST(DatagramReceptionTest)

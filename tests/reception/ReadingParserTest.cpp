@@ -240,6 +240,31 @@ private slots:
         QCOMPARE(ReadingParser::trim(u"\ta\t"), QStringView(u"\ta\t"));
         QCOMPARE(ReadingParser::trim(u"   "), QStringView());
     }
+
+    // The parser writes changed fields into their own buffers; a text that someone else still holds
+    // (a grid cell, a test) must keep its value.
+    void heldFieldsAreNotWrittenOver() {
+        ReadingParser r;
+        r.udpdata = QStringLiteral("<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C");
+        r.parseudp();
+        const QString host = r.hostname, sensor = r.sensorname, value = r.sensorvalue, rest = r.udpdata;
+        r.udpdata = QStringLiteral("<13>Dec 24 23:59:59 LAB sensor[Fan 1]: Fan=1200 RPM");
+        r.parseudp();
+        QCOMPARE(host, QStringLiteral("OFFICE"));
+        QCOMPARE(sensor, QStringLiteral(" CPU Temp"));
+        QCOMPARE(value, QStringLiteral(" 45.0 "));
+        QCOMPARE(rest, QStringLiteral("Temp=45.0 C"));
+        QCOMPARE(r.hostname, QStringLiteral("LAB"));
+        QCOMPARE(r.sensorname, QStringLiteral(" Fan 1"));
+        QCOMPARE(r.sensorvalue, QStringLiteral(" 1200 "));
+        QCOMPARE(r.udpdata, QStringLiteral("Fan=1200 RPM"));
+        // Unshared, the fields are rewritten in place, shorter and longer.
+        r.udpdata = QStringLiteral("<13>Dec 24 23:59:59 LAB sensor[Fan 12]: Fan=900 RPM");
+        r.parseudp();
+        QCOMPARE(r.sensorname, QStringLiteral(" Fan 12"));
+        QCOMPARE(r.sensorvalue, QStringLiteral(" 900 "));
+        QCOMPARE(r.udpdata, QStringLiteral("Fan=900 RPM"));
+    }
 };
 
 ZARARE_TEST(ReadingParserTest)
