@@ -4,6 +4,7 @@
 #include <QColor>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 const QString emptyText;
@@ -56,11 +57,40 @@ FlexGrid::RowData &FlexGrid::writableRow(int row) {
     return *slot;
 }
 
+namespace {
+void noteFilled(quint64 *filled, int col, bool empty) {
+    const quint64 bit = quint64(1) << (col % 64);
+    if (empty)
+        filled[col / 64] &= ~bit;
+    else
+        filled[col / 64] |= bit;
+}
+} // namespace
+
 void FlexGrid::setTextAt(int row, int col, const QString &text) {
-    QString &cell = writableRow(row).text[size_t(col)];
-    if (cell == text)
+    RowData &r = writableRow(row);
+    QString &cell = r.text[size_t(col)];
+    if ((cell.constData() == text.constData() && cell.size() == text.size()) || cell == text)
         return; // unchanged: keep the stored string and tell no view
     cell = text;
+    noteFilled(r.filled.data(), col, text.isEmpty());
+    markDirty(row, col);
+}
+
+void FlexGrid::copyTextAt(int row, int col, QStringView text) {
+    RowData &r = writableRow(row);
+    QString &cell = r.text[size_t(col)];
+    if (cell.size() == text.size() &&
+        (text.isEmpty() ||
+         std::memcmp(cell.constData(), text.data(), size_t(text.size()) * sizeof(QChar)) == 0))
+        return;
+    if (cell.isDetached() && cell.capacity() >= text.size()) {
+        cell.resize(text.size());
+        std::copy(text.begin(), text.end(), cell.data());
+    } else {
+        cell = text.toString();
+    }
+    noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
 }
 

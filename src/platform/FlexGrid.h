@@ -43,6 +43,21 @@ public:
     // Direct access; positions must lie inside the grid.
     const QString &textAt(int row, int col) const;
     void setTextAt(int row, int col, const QString &text);
+    // Writes a copy of `text`, into the cell's own buffer where it has one: for texts that change with
+    // nearly every write (readings), so that a write costs no allocation and the writer keeps its buffer.
+    void copyTextAt(int row, int col, QStringView text);
+    // The texts of one row (Columns of them), or null while no cell of the row was written.
+    const QString *rowTexts(int row) const {
+        const RowData *r = rowAt(row);
+        return r ? r->text.data() : nullptr;
+    }
+    // Which texts of a row are not empty: bit c % 64 of word c / 64 for column c (FilledWords words);
+    // null while no cell of the row was written. Lets a search of a row skip its empty cells.
+    static constexpr int FilledWords = (Columns + 63) / 64;
+    const quint64 *rowFilled(int row) const {
+        const RowData *r = rowAt(row);
+        return r ? r->filled.data() : nullptr;
+    }
     void setForeColorAt(int row, int col, quint32 bgr);
     bool hasForeColor(int row, int col) const;
     quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set
@@ -59,7 +74,8 @@ public:
 private:
     struct RowData {
         std::array<QString, Columns> text;
-        std::array<quint8, Columns> colour{}; // index into palette_, 0 = default colour
+        std::array<quint8, Columns> colour{};      // index into palette_, 0 = default colour
+        std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
     };
 
     const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }

@@ -1,11 +1,18 @@
 #include "reception/HostGrid.h"
 
+#include <QtAlgorithms>
+
+#include <algorithm>
+#include <cstring>
+
 void HostGrid::reset() {
     hostcount_ = 0;
     hostrow_ = 0;
     sensorcol_ = 0;
     index_.clear();
     names_.clear();
+    lastHost_.clear();
+    lastRow_ = 0;
 }
 
 void HostGrid::writeHeaderRow() {
@@ -35,11 +42,91 @@ void HostGrid::addNewRow(const ReadingParser &reading) {
     index_.insert(reading.hostname, hostcount_);
 }
 
+int HostGrid::findRow(const QString &host) {
+    if (lastRow_ > 0 && host.size() == lastHost_.size() &&
+        std::memcmp(host.constData(), lastHost_.constData(), size_t(host.size()) * sizeof(QChar)) == 0)
+        return lastRow_;
+    const int row = rowOf(host);
+    if (row > 0) {
+        // A copy in a buffer of our own (the parser reuses its buffer when no one shares it).
+        if (lastHost_.isDetached()) {
+            lastHost_.resize(host.size());
+            std::copy(host.begin(), host.end(), lastHost_.data());
+        } else {
+            lastHost_ = QString(host.constData(), host.size());
+        }
+        lastRow_ = row;
+    }
+    return row;
+}
+
+namespace {
+// The name columns 3, 5, ... 129 as bits of a row's filled words (see FlexGrid::rowFilled).
+struct NameColumns {
+    quint64 bits[FlexGrid::FilledWords] = {};
+    constexpr NameColumns() {
+        for (int c = HostGrid::FirstNameCol; c <= HostGrid::LastNameCol; c += 2)
+            bits[c / 64] |= quint64(1) << (c % 64);
+    }
+};
+constexpr NameColumns nameColumns;
+
+int lowestBit(const quint64 *words) {
+    for (int w = 0; w < FlexGrid::FilledWords; ++w)
+        if (words[w])
+            return w * 64 + int(qCountTrailingZeroBits(words[w]));
+    return 0;
+}
+
+int highestBit(const quint64 *words) {
+    for (int w = FlexGrid::FilledWords - 1; w >= 0; --w)
+        if (words[w])
+            return w * 64 + 63 - int(qCountLeadingZeroBits(words[w]));
+    return 0;
+}
+} // namespace
+
+// The slot for a sensor: the last one whose trimmed name equals `wanted`, else the first empty one.
+// Every name column counts: a matching name right of an empty slot wins over the empty slot, and an
+// empty tag matches every empty slot, so it lands in the last one. Only the names that are there are
+// read; the empty columns come from the grid's filled bits.
+int HostGrid::findSlot(int row, QStringView wanted) const {
+    const QString *cells = grid_.rowTexts(row);
+    if (!cells)
+        return wanted.isEmpty() ? LastNameCol : FirstNameCol;
+    const quint64 *filled = grid_.rowFilled(row);
+    quint64 empty[FlexGrid::FilledWords];
+    int match = 0;
+    for (int w = 0; w < FlexGrid::FilledWords; ++w) {
+        empty[w] = nameColumns.bits[w] & ~filled[w];
+        for (quint64 names = nameColumns.bits[w] & filled[w]; names; names &= names - 1) {
+            const int j = w * 64 + int(qCountTrailingZeroBits(names));
+            const QString &text = cells[j];
+            // Names are stored as one space and the trimmed name: then the trimmed text is all but the
+            // first character, found without a scan.
+            const QChar *c = text.constData();
+            const qsizetype n = text.size();
+            const QStringView cell =
+                c[0] == QLatin1Char(' ') && n > 1 && c[1] != QLatin1Char(' ') && c[n - 1] != QLatin1Char(' ')
+                    ? QStringView(c + 1, n - 1)
+                    : ReadingParser::trim(text);
+            if (cell.isEmpty())
+                empty[w] |= quint64(1) << (j % 64); // only spaces: an empty slot
+            else if (cell.size() == wanted.size() &&
+                     std::memcmp(cell.data(), wanted.data(), size_t(wanted.size()) * sizeof(QChar)) == 0)
+                match = j; // the last one wins
+        }
+    }
+    if (wanted.isEmpty())
+        return highestBit(empty);
+    return match ? match : lowestBit(empty);
+}
+
 void HostGrid::fillgrid(const ReadingParser &reading) {
     hostrow_ = 0;
     if (hostcount_ == 0)
         addNewRow(reading);
-    hostrow_ = qint16(rowOf(reading.hostname));
+    hostrow_ = qint16(findRow(reading.hostname));
     if (hostrow_ == 0) {
         if (hostcount_ >= MaxHosts)
             return; // no row left for a new host: the reading was counted, and is dropped
@@ -49,29 +136,19 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     const int row = hostrow_;
     grid_.setRow(row);
 
-    // Every name column is looked at: a matching name right of an empty slot wins over the empty slot,
-    // and an empty tag (' ') matches every empty slot, so it lands in the last one.
-    const QStringView wanted = ReadingParser::trim(reading.sensorname);
-    sensorcol_ = 0;
-    for (int j = FirstNameCol; j <= LastNameCol; j += 2) {
-        const QStringView cell = ReadingParser::trim(grid_.textAt(row, j));
-        if (cell == wanted)
-            sensorcol_ = j;
-        else if (cell.isEmpty() && sensorcol_ == 0)
-            sensorcol_ = j;
-    }
+    sensorcol_ = findSlot(row, ReadingParser::trim(reading.sensorname));
     if (sensorcol_ == 0)
         return; // all 64 slots hold other sensors
 
     grid_.setCol(sensorcol_);
     if (grid_.textAt(row, sensorcol_) != reading.sensorname) {
         auto pooled = names_.constFind(reading.sensorname);
-        if (pooled == names_.cend())
-            pooled = names_.insert(reading.sensorname);
+        if (pooled == names_.cend()) // a copy of its own: the parser goes on reusing its buffer
+            pooled = names_.insert(QString(reading.sensorname.constData(), reading.sensorname.size()));
         grid_.setTextAt(row, sensorcol_, *pooled);
     }
     grid_.setForeColorAt(row, sensorcol_, FlexGrid::Blue);
-    grid_.setTextAt(row, sensorcol_ + 1, reading.sensorvalue);
+    grid_.copyTextAt(row, sensorcol_ + 1, reading.sensorvalue);
     grid_.setTextAt(row, 1, reading.msgdate);
     grid_.setTextAt(row, 2, reading.msgtime);
 }

@@ -35,11 +35,17 @@ public:
     int rowOf(const QString &host) const { return index_.value(host, 0); }
 
 private:
+    int findRow(const QString &host);
+    int findSlot(int row, QStringView wanted) const;
+
     FlexGrid &grid_;
     qint16 hostcount_ = 0;
     qint16 hostrow_ = 0;
     int sensorcol_ = 0;
     QHash<QString, int> index_; // host name -> row, in step with column 0
+    // The host of the previous reading and its row: readings come in bursts from one host.
+    QString lastHost_;
+    int lastRow_ = 0;
     // Sensor names as stored in the grid: a fleet reports the same names on every host, and one copy
     // of each serves them all.
     QSet<QString> names_;

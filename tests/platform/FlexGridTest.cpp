@@ -108,6 +108,64 @@ private slots:
         g.setTextAt(1, 2, QStringLiteral("later"));
         QTRY_COMPARE(changed.count(), 2);
     }
+
+    // The filled bits must follow every write, whatever wrote it: searches skip the cells they call empty.
+    void filledBitsFollowEveryWrite_data() {
+        QTest::addColumn<int>("col");
+        QTest::newRow("first word") << 3;
+        QTest::newRow("last of first word") << 63;
+        QTest::newRow("second word") << 64;
+        QTest::newRow("last column") << 130;
+    }
+    void filledBitsFollowEveryWrite() {
+        QFETCH(int, col);
+        FlexGrid g;
+        auto filled = [&](int row) {
+            const quint64 *bits = g.rowFilled(row);
+            return bits && (bits[col / 64] >> (col % 64)) & 1;
+        };
+        QVERIFY(!g.rowFilled(2)); // nothing written yet
+        g.setTextAt(2, col, QStringLiteral("a"));
+        QVERIFY(filled(2));
+        g.setTextAt(2, col, QString());
+        QVERIFY(!filled(2));
+        g.copyTextAt(2, col, u"b");
+        QVERIFY(filled(2));
+        g.copyTextAt(2, col, QStringView());
+        QVERIFY(!filled(2));
+        g.setTextAt(2, col, QStringLiteral(" "));
+        QVERIFY(filled(2)); // a space is text; what it means is the reader's business
+        g.setRows(2);       // row 2 goes, and comes back empty
+        g.setRows(3);
+        QVERIFY(!g.rowFilled(2) || !filled(2));
+        for (int c = 0; c < FlexGrid::Columns; ++c) // no other bit was ever set
+            QVERIFY(c == col || !g.rowFilled(1) || !((g.rowFilled(1)[c / 64] >> (c % 64)) & 1));
+    }
+
+    void copiedTextIsTheCellsOwn() {
+        FlexGrid g;
+        QString value = QStringLiteral(" 45.0 ");
+        g.copyTextAt(1, 4, value);
+        QCOMPARE(g.textAt(1, 4), value);
+        const QChar *storage = g.textAt(1, 4).constData();
+        QVERIFY(storage != value.constData()); // a copy: the writer may reuse its buffer
+        value[1] = QLatin1Char('9');
+        QCOMPARE(g.textAt(1, 4), QStringLiteral(" 45.0 "));
+        g.copyTextAt(1, 4, u" 46.5 ");
+        QCOMPARE(g.textAt(1, 4), QStringLiteral(" 46.5 "));
+        QCOMPARE(g.textAt(1, 4).constData(), storage); // rewritten in place
+        // A text someone else still holds is not written over.
+        const QString held = g.textAt(1, 4);
+        g.copyTextAt(1, 4, u" 47.0 ");
+        QCOMPARE(held, QStringLiteral(" 46.5 "));
+        QCOMPARE(g.textAt(1, 4), QStringLiteral(" 47.0 "));
+        QSignalSpy changed(&g, &FlexGrid::dataChanged);
+        g.flush();
+        QCOMPARE(changed.size(), 1);
+        g.copyTextAt(1, 4, u" 47.0 "); // the same text again tells no view
+        g.flush();
+        QCOMPARE(changed.size(), 1);
+    }
 };
 
 ZARARE_TEST(FlexGridTest)

@@ -176,6 +176,37 @@ private slots:
         store(QStringLiteral("5"), QStringLiteral(" A"), QStringLiteral(" still "));
         QCOMPARE(cell(6, 4), QStringLiteral(" still "));
     }
+
+    // The slot search reads only the names that are there; it must give what a plain scan of all 64
+    // name columns with trimmed names gives, whatever the grid holds.
+    void slotSearchAgreesWithAFullScan() {
+        auto scan = [&](int row, QStringView wanted) {
+            int slot = 0;
+            for (int j = HostGrid::FirstNameCol; j <= HostGrid::LastNameCol; j += 2) {
+                const QStringView c = ReadingParser::trim(grid->textAt(row, j));
+                if (c == wanted)
+                    slot = j;
+                else if (c.isEmpty() && slot == 0)
+                    slot = j;
+            }
+            return slot;
+        };
+        static const char *const odd[] = {"", " ", "  ", " S3", "  S3", "S3", "S3 ", " S3 ", " S1", "x"};
+        QRandomGenerator rng(2024);
+        for (int i = 0; i < 4000; ++i) {
+            if (hosts->hostcount() > 0 && rng.bounded(4) == 0) // written from outside, oddly spaced
+                grid->setTextAt(1 + rng.bounded(hosts->hostcount()), 3 + 2 * rng.bounded(64),
+                                QString::fromLatin1(odd[rng.bounded(10)]));
+            const QString host = QStringLiteral("H%1").arg(rng.bounded(3));
+            const QString sensor =
+                rng.bounded(10) == 0 ? QStringLiteral(" ") : QStringLiteral(" S%1").arg(rng.bounded(70));
+            const int row = hosts->rowOf(host);
+            const int expected = row ? scan(row, ReadingParser::trim(sensor)) : 0;
+            store(host, sensor, QStringLiteral(" %1 ").arg(i));
+            if (row)
+                QCOMPARE(hosts->sensorcol(), expected);
+        }
+    }
 };
 
 ZARARE_TEST(HostGridTest)
