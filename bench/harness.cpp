@@ -10,6 +10,10 @@
 //   zarare-bench paced  [--rate R] [--seconds T] [--hosts H] [--sensors S]
 //   zarare-bench flood  [--seconds T]          full speed while the monitor reads, its own buffer
 //   zarare-bench memory [--hosts H] [--sensors S] [--rounds K]
+//   zarare-bench worst  [--unbounded]          32,767 hosts x 64 sensors with every cell as long as a
+//       datagram allows and every name different, fed straight to the reception path: peak memory
+//   zarare-bench soak   [--seconds T]          two generators at full speed for T s (default 60): the worst
+//       event-loop gap, memory every second, and whether every datagram the kernel delivered was counted
 // Sets of measurements, each run in a child process, with a table against the targets:
 //   zarare-bench hosts    [--repeat K]         cost per datagram, 32,767 hosts against 10
 //   zarare-bench standard [--repeat K]         everything above, and the bare counter for reference
@@ -35,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -85,6 +90,12 @@ public:
     }
 
     bool ready() const { return form_.DudUDP.isBound() && fd_ >= 0; }
+    // Hands the window's reception path one datagram directly, as the socket would.
+    void feed(QByteArrayView datagram) { form_.reception.processDatagram(datagram); }
+    void unboundText() {
+        form_.reception.hostGrid.setTextBudgetForTesting(std::numeric_limits<qint64>::max());
+    }
+    qint64 textChars() const { return form_.grid.textChars(); }
     unsigned port() const { return port_; }
     int ownBuffer() const { return ownBuffer_; }
     int rows() const { return form_.grid.Rows(); }
@@ -169,6 +180,67 @@ public:
         return p;
     }
 
+    // Two generators at full speed for `seconds` while the event loop runs, sending different halves of
+    // the host x sensor sequence; the resident memory is sampled every second. Ends when every datagram
+    // the kernel delivered to the socket is counted, or none has come for a while after the senders ended.
+    struct Soak {
+        long long sent = 0;
+        long long counted = 0;
+        long long sockDrops = 0;
+        double maxGapMs = 0;
+        std::vector<double> rssMb; // one sample a second
+    };
+    Soak soak(Bench::Load load, double seconds) {
+        load.port = port_;
+        load.cpu = senderCpu_;
+        load.seconds = seconds;
+        Bench::Load second = load;
+        second.start = (long long)load.hosts * load.sensors / 2;
+        const std::string loadgen = Bench::programDir() + "/zarare-loadgen";
+        Soak r;
+        const double count0 = form_.reception.PacketsReceived.value();
+        const std::int64_t drops0 = Bench::socketDrops(inode_);
+        Bench::Sender senders[2] = {Bench::startSender(loadgen, load), Bench::startSender(loadgen, second)};
+        long long sent[2] = {-1, -1};
+        bool running[2] = {true, true};
+        const std::int64_t t0 = Bench::nowNs();
+        std::int64_t lastTick = t0, lastSample = t0, lastChange = t0, maxGap = 0;
+        long long lastCount = 0;
+        QEventLoop loop;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(10);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const std::int64_t now = Bench::nowNs();
+            maxGap = std::max(maxGap, now - lastTick);
+            lastTick = now;
+            if (now - lastSample >= 1000000000) {
+                r.rssMb.push_back(double(Bench::residentMemoryKb()) / 1024);
+                lastSample = now;
+            }
+            const auto counted = (long long)(form_.reception.PacketsReceived.value() - count0);
+            if (counted != lastCount) {
+                lastCount = counted;
+                lastChange = now;
+            }
+            for (int i = 0; i < 2; ++i)
+                if (running[i])
+                    running[i] = !Bench::senderDone(senders[i], &sent[i], false);
+            if (running[0] || running[1])
+                return;
+            const long long delivered = sent[0] + sent[1] - (Bench::socketDrops(inode_) - drops0);
+            if (counted >= delivered || now - lastChange > Quiet)
+                loop.quit();
+        });
+        tick.start();
+        loop.exec();
+        r.sent = sent[0] + sent[1];
+        r.counted = lastCount;
+        r.sockDrops = Bench::socketDrops(inode_) - drops0;
+        r.maxGapMs = double(maxGap) * 1e-6;
+        return r;
+    }
+
 private:
     // A port free for IPv4 and IPv6 alike, as the monitor binds both.
     static unsigned freeDualStackPort() {
@@ -222,6 +294,49 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
     Bench::Load load;
     load.hosts = int(opt.number("hosts", mode == "memory" ? 32767 : 100));
     load.sensors = int(opt.number("sensors", mode == "memory" ? 64 : 16));
+    if (mode == "worst") {
+        // Every cell at the longest a datagram allows (name and value share the 255 characters after the
+        // priority), and every name different: the most text a stranger's datagrams can make the grid hold.
+        if (opt.flag("unbounded"))
+            subject.unboundText();
+        const int hosts = int(opt.number("hosts", 32767)), sensors = int(opt.number("sensors", 64));
+        QByteArray d;
+        long long fed = 0;
+        for (int h = 0; h < hosts; ++h) {
+            for (int s = 0; s < sensors; ++s) {
+                d = "<13>Dec  6 20:00:00 H" + QByteArray::number(h).rightJustified(5, '0') + " s[";
+                d += QByteArray::number(h * 64 + s).rightJustified(8, '0') + QByteArray(87, 'n') + "]: v=";
+                d += QByteArray::number(s) + QByteArray(128, 'v');
+                subject.feed(d);
+                ++fed;
+            }
+            if (h % 512 == 0)
+                QCoreApplication::processEvents();
+        }
+        Subject::settle(200);
+        std::printf("result receiver=monitor load=worst bounded=%s hosts=%d sensors=%d fed=%lld rows=%d "
+                    "text_mchars=%.1f hwm_mb=%.1f rss_mb=%.1f base_mb=%.1f\n",
+                    opt.flag("unbounded") ? "no" : "yes", hosts, sensors, fed, subject.rows() - 1,
+                    double(subject.textChars()) / 1e6, double(Bench::peakMemoryKb()) / 1024,
+                    double(Bench::residentMemoryKb()) / 1024, baseMb);
+        std::fflush(stdout);
+        return 0;
+    }
+    if (mode == "soak") {
+        const auto r = subject.soak(load, opt.real("seconds", 60));
+        const std::size_t settled = std::min<std::size_t>(5, r.rssMb.size() ? r.rssMb.size() - 1 : 0);
+        const double rssSettled = r.rssMb.empty() ? 0 : r.rssMb[settled];
+        const double rssEnd = r.rssMb.empty() ? 0 : r.rssMb.back();
+        std::printf("result receiver=monitor load=soak hosts=%d sensors=%d senders=2 sent=%lld counted=%lld "
+                    "sock_drops=%lld delivered=%lld counted_is_delivered=%s gap_ms=%.1f rss_5s_mb=%.1f "
+                    "rss_end_mb=%.1f rss_growth_mb=%.1f hwm_mb=%.1f samples=%zu rows=%d\n",
+                    load.hosts, load.sensors, r.sent, r.counted, r.sockDrops, r.sent - r.sockDrops,
+                    r.counted == r.sent - r.sockDrops ? "yes" : "no", r.maxGapMs, rssSettled, rssEnd,
+                    rssEnd - rssSettled, double(Bench::peakMemoryKb()) / 1024, r.rssMb.size(),
+                    subject.rows() - 1);
+        std::fflush(stdout);
+        return 0;
+    }
     bool preQueue = false;
     int rcvbuf = int(opt.number("rcvbuf", 0));
     if (mode == "drain") {
@@ -452,11 +567,12 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
 int main(int argc, char **argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const Bench::Options opt(argc, argv, 2);
-    if (mode == "drain" || mode == "paced" || mode == "flood" || mode == "memory")
+    if (mode == "drain" || mode == "paced" || mode == "flood" || mode == "memory" || mode == "soak" ||
+        mode == "worst")
         return measure(mode, opt, argc, argv);
     if (mode == "hosts" || mode == "standard")
         return measureSet(mode, opt);
-    std::fprintf(stderr, "usage: zarare-bench drain|paced|flood|memory|hosts|standard [options]\n"
+    std::fprintf(stderr, "usage: zarare-bench drain|paced|flood|memory|soak|worst|hosts|standard [options]\n"
                          "  see the comment at the top of bench/harness.cpp\n");
     return 2;
 }

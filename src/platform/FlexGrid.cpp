@@ -23,6 +23,10 @@ FlexGrid::~FlexGrid() = default;
 bool FlexGrid::setRows(int count) {
     if (count < FixedRows)
         return false;
+    for (size_t r = size_t(count); r < rows_.size(); ++r)
+        if (rows_[r])
+            for (const QString &text : rows_[r]->text)
+                textChars_ -= text.size();
     rows_.resize(size_t(count));
     if (row_ >= count)
         row_ = count - 1;
@@ -72,6 +76,7 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
     QString &cell = r.text[size_t(col)];
     if ((cell.constData() == text.constData() && cell.size() == text.size()) || cell == text)
         return; // unchanged: keep the stored string and tell no view
+    textChars_ += text.size() - cell.size();
     cell = text;
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
@@ -84,6 +89,7 @@ void FlexGrid::copyTextAt(int row, int col, QStringView text) {
         (text.isEmpty() ||
          std::memcmp(cell.constData(), text.data(), size_t(text.size()) * sizeof(QChar)) == 0))
         return;
+    textChars_ += text.size() - cell.size();
     if (cell.isDetached() && cell.capacity() >= text.size()) {
         cell.resize(text.size());
         std::copy(text.begin(), text.end(), cell.data());

@@ -62,6 +62,9 @@ public:
     bool hasForeColor(int row, int col) const;
     quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set
 
+    // The characters held by all cells together (a shared text counted once per cell).
+    qint64 textChars() const { return textChars_; }
+
     // Publishes every pending change to attached views now.
     void flush();
 
@@ -87,6 +90,7 @@ private:
     std::vector<quint32> palette_{0};
     int row_ = 0;
     int col_ = 0;
+    qint64 textChars_ = 0;
 
     // What views have been told, and what changed since.
     int publishedRows_ = DesignRows;

@@ -128,7 +128,9 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
         addNewRow(reading);
     hostrow_ = qint16(findRow(reading.hostname));
     if (hostrow_ == 0) {
-        if (hostcount_ >= MaxHosts)
+        const qsizetype newRow = reading.hostname.size() + reading.msgdate.size() + reading.msgtime.size() +
+                                 reading.sensorname.size() + reading.sensorvalue.size();
+        if (hostcount_ >= MaxHosts || grid_.textChars() + newRow > budget_)
             return; // no row left for a new host: the reading was counted, and is dropped
         addNewRow(reading);
         hostrow_ = hostcount_;
@@ -139,6 +141,13 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     sensorcol_ = findSlot(row, ReadingParser::trim(reading.sensorname));
     if (sensorcol_ == 0)
         return; // all 64 slots hold other sensors
+    // The name cell is rewritten only when the name differs, the others always.
+    const qsizetype grow = reading.sensorname.size() - grid_.textAt(row, sensorcol_).size() +
+                           reading.sensorvalue.size() - grid_.textAt(row, sensorcol_ + 1).size() +
+                           reading.msgdate.size() - grid_.textAt(row, 1).size() + reading.msgtime.size() -
+                           grid_.textAt(row, 2).size();
+    if (grow > 0 && grid_.textChars() + grow > budget_)
+        return; // the grid's text is at its bound: nothing may grow it past it
 
     grid_.setCol(sensorcol_);
     if (grid_.textAt(row, sensorcol_) != reading.sensorname) {

@@ -15,6 +15,9 @@ public:
     static constexpr int MaxHosts = 32767; // the last row the 16-bit host counter can address
     static constexpr int FirstNameCol = 3;
     static constexpr int LastNameCol = 129;
+    static constexpr qint64 TextBudget = 64 * 1024 * 1024; // characters: 128 MB of text
+
+    void setTextBudgetForTesting(qint64 chars) { budget_ = chars; }
 
     explicit HostGrid(FlexGrid &grid) : grid_(grid) {}
 
@@ -25,6 +28,11 @@ public:
     // Stores the parsed reading: finds or appends the host's row, then finds the sensor's slot (the last
     // slot already holding this name, else the first empty one) and writes name, value, date and time. A
     // new sensor on a host whose 64 slots are taken, or a new host beyond the last row, is dropped.
+    //
+    // The grid's text is bounded: once its cells hold TextBudget characters, a reading that would make
+    // it grow (a new host, a new sensor, a longer value) is dropped too, while readings that fit in what
+    // is there still land. A fleet's real readings stay far below it (32,767 hosts of 64 sensors take
+    // about 20 million characters); only a flood of made-up names and long values reaches it.
     void fillgrid(const ReadingParser &reading);
     void addNewRow(const ReadingParser &reading);
 
@@ -42,6 +50,7 @@ private:
     qint16 hostcount_ = 0;
     qint16 hostrow_ = 0;
     int sensorcol_ = 0;
+    qint64 budget_ = TextBudget;
     QHash<QString, int> index_; // host name -> row, in step with column 0
     // The host of the previous reading and its row: readings come in bursts from one host.
     QString lastHost_;

@@ -164,6 +164,48 @@ private slots:
         }
     }
 
+    // Past its text bound the grid takes no reading that would grow it; the others still land.
+    void textIsBounded() {
+        store(QStringLiteral("A"), QStringLiteral(" CPU"), QStringLiteral(" 45.0 "));
+        hosts->setTextBudgetForTesting(grid->textChars());
+        store(QStringLiteral("A"), QStringLiteral(" CPU"), QStringLiteral(" 46.5 "),
+              QStringLiteral("20:05:00"));
+        QCOMPARE(cell(1, 4), QStringLiteral(" 46.5 ")); // same size: lands
+        QCOMPARE(cell(1, 2), QStringLiteral("20:05:00"));
+        store(QStringLiteral("A"), QStringLiteral(" CPU"), QStringLiteral(" 1"), QStringLiteral("20:05:01"));
+        QCOMPARE(cell(1, 4), QStringLiteral(" 1")); // shorter: lands
+        store(QStringLiteral("A"), QStringLiteral(" CPU"), QStringLiteral(" 123456 "),
+              QStringLiteral("23:00:00"));
+        QCOMPARE(cell(1, 4), QStringLiteral(" 1")); // longer: dropped, time too
+        QCOMPARE(cell(1, 2), QStringLiteral("20:05:01"));
+        store(QStringLiteral("A"), QStringLiteral(" Fan"), QStringLiteral(" 1"));
+        QCOMPARE(cell(1, 5), QString()); // a new sensor: dropped
+        const qint64 before = grid->textChars();
+        store(QStringLiteral("B"), QStringLiteral(" CPU"), QStringLiteral(" 1"));
+        QCOMPARE(hosts->hostcount(), 1); // a new host: dropped
+        QCOMPARE(grid->textChars(), before);
+        hosts->setTextBudgetForTesting(HostGrid::TextBudget);
+        store(QStringLiteral("B"), QStringLiteral(" CPU"), QStringLiteral(" 1"));
+        QCOMPARE(hosts->hostcount(), 2);
+    }
+
+    void textCountFollowsEveryWrite() {
+        for (int i = 0; i < 200; ++i)
+            store(QStringLiteral("H%1").arg(i % 7), QStringLiteral(" S%1").arg(i % 5),
+                  QStringLiteral(" %1 ").arg(i * 37));
+        qint64 sum = 0;
+        for (int r = 0; r < grid->Rows(); ++r)
+            for (int c = 0; c < FlexGrid::Columns; ++c)
+                sum += grid->textAt(r, c).size();
+        QCOMPARE(grid->textChars(), sum);
+        grid->setRows(3);
+        sum = 0;
+        for (int r = 0; r < grid->Rows(); ++r)
+            for (int c = 0; c < FlexGrid::Columns; ++c)
+                sum += grid->textAt(r, c).size();
+        QCOMPARE(grid->textChars(), sum);
+    }
+
     void hostsBeyondTheLastRowAreDropped() {
         for (int i = 0; i < HostGrid::MaxHosts; ++i)
             store(QString::number(i), QStringLiteral(" A"), QStringLiteral(" 1 "));
