@@ -188,6 +188,17 @@ private slots:
         QVERIFY(left.contains(QStringLiteral("Zar-Are.ini")));
     }
 
+    void readOnlyFileIsNotReplaced() {
+        if (::geteuid() == 0)
+            QSKIP("root writes read-only files");
+        const QString p = fileWith("514,2985,7815,1200,900");
+        QFile::setPermissions(p, QFileDevice::ReadOwner);
+        QString reason;
+        QVERIFY(!SettingsFile::write(p, {"1", "2", "3", "4", "5"}, &reason));
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(SettingsFile::read(p).record.port, QStringLiteral("514"));
+    }
+
     void unreadableFileIsReported() {
         if (::geteuid() == 0)
             QSKIP("root reads every file");
