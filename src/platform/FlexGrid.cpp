@@ -1,10 +1,11 @@
 #include "platform/FlexGrid.h"
 
+#include "platform/TextBuffer.h"
+
 #include <QBrush>
 #include <QColor>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 const QString emptyText;
@@ -85,17 +86,10 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
 void FlexGrid::copyTextAt(int row, int col, QStringView text) {
     RowData &r = writableRow(row);
     QString &cell = r.text[size_t(col)];
-    if (cell.size() == text.size() &&
-        (text.isEmpty() ||
-         std::memcmp(cell.constData(), text.data(), size_t(text.size()) * sizeof(QChar)) == 0))
+    if (TextBuffer::same(cell, text))
         return;
     textChars_ += text.size() - cell.size();
-    if (cell.isDetached() && cell.capacity() >= text.size()) {
-        cell.resize(text.size());
-        std::copy(text.begin(), text.end(), cell.data());
-    } else {
-        cell = text.toString();
-    }
+    TextBuffer::copyInto(cell, text);
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
 }

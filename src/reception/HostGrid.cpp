@@ -1,9 +1,10 @@
 #include "reception/HostGrid.h"
 
+#include "platform/TextBuffer.h"
+
 #include <QtAlgorithms>
 
 #include <algorithm>
-#include <cstring>
 
 void HostGrid::reset() {
     hostcount_ = 0;
@@ -43,18 +44,12 @@ void HostGrid::addNewRow(const ReadingParser &reading) {
 }
 
 int HostGrid::findRow(const QString &host) {
-    if (lastRow_ > 0 && host.size() == lastHost_.size() &&
-        std::memcmp(host.constData(), lastHost_.constData(), size_t(host.size()) * sizeof(QChar)) == 0)
+    if (lastRow_ > 0 && TextBuffer::same(host, lastHost_))
         return lastRow_;
     const int row = rowOf(host);
     if (row > 0) {
-        // A copy in a buffer of our own (the parser reuses its buffer when no one shares it).
-        if (lastHost_.isDetached()) {
-            lastHost_.resize(host.size());
-            std::copy(host.begin(), host.end(), lastHost_.data());
-        } else {
-            lastHost_ = QString(host.constData(), host.size());
-        }
+        // A copy of our own: the parser reuses its buffer when no one shares it.
+        TextBuffer::copyInto(lastHost_, host);
         lastRow_ = row;
     }
     return row;
@@ -112,8 +107,7 @@ int HostGrid::findSlot(int row, QStringView wanted) const {
                     : ReadingParser::trim(text);
             if (cell.isEmpty())
                 empty[w] |= quint64(1) << (j % 64); // only spaces: an empty slot
-            else if (cell.size() == wanted.size() &&
-                     std::memcmp(cell.data(), wanted.data(), size_t(wanted.size()) * sizeof(QChar)) == 0)
+            else if (TextBuffer::same(cell, wanted))
                 match = j; // the last one wins
         }
     }

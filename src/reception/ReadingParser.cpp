@@ -1,31 +1,21 @@
 #include "reception/ReadingParser.h"
 
 #include "core/ReadingCut.h"
+#include "platform/TextBuffer.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
-bool same(QStringView a, QStringView b) {
-    return a.size() == b.size() &&
-           (a.isEmpty() || std::memcmp(a.data(), b.data(), size_t(a.size()) * sizeof(QChar)) == 0);
-}
+using TextBuffer::same;
 
 // Assignments that keep the stored string (and so its memory, shared with the grid) when the new text
 // is the same: most readings repeat the host, the sensor name and often the value. A changed text is
 // written into the field's own buffer when no one else (a grid cell, the name pool) shares it, so a
 // field costs no allocation per datagram.
 void assign(QString &field, QStringView text) {
-    if (same(field, text))
-        return;
-    if (!field.isDetached()) {
-        field = text.toString();
-        return;
-    }
-    if (field.size() != text.size())
-        field.resize(text.size());
-    std::copy(text.begin(), text.end(), field.data());
+    if (!same(field, text))
+        TextBuffer::copyInto(field, text);
 }
 
 void assignPadded(QString &field, QStringView core, bool trailingSpace) {
