@@ -382,3 +382,19 @@ bool Options::flag(const std::string &name) const {
 }
 
 } // namespace Bench
+
+namespace Bench {
+
+Load comparisonLoad(const Options &opt, bool drain, unsigned port) {
+    Load load;
+    load.port = port;
+    load.hosts = int(opt.number("hosts", 100));
+    load.sensors = int(opt.number("sensors", 16));
+    load.cpu = int(opt.number("sender-cpu", 1));
+    load.count = drain ? opt.number("count", 1000000) : 0;
+    load.rate = drain ? 0 : opt.number("rate", 300000);
+    load.seconds = drain ? 0 : opt.real("seconds", 10);
+    return load;
+}
+
+} // namespace Bench

@@ -63,6 +63,11 @@ struct Load {
     std::vector<std::string> arguments() const;
 };
 
+class Options;
+// The load the comparison programs run: `drain` (--count, default 1,000,000, at full speed) or paced
+// (--rate, default 300,000/s, for --seconds, default 10), from --hosts x --sensors, sent from --sender-cpu.
+Load comparisonLoad(const Options &opt, bool drain, unsigned port);
+
 // A started load generator.
 struct Sender {
     pid_t pid = -1;

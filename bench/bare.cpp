@@ -86,14 +86,7 @@ int main(int argc, char **argv) {
     setsockopt(r.fd, SOL_SOCKET, SO_RCVTIMEO, &tick, sizeof tick);
     const unsigned long inode = Bench::inodeOfFd(r.fd);
 
-    Bench::Load load;
-    load.port = ntohs(a.sin_port);
-    load.hosts = int(opt.number("hosts", 100));
-    load.sensors = int(opt.number("sensors", 16));
-    load.cpu = int(opt.number("sender-cpu", 1));
-    load.count = drain ? opt.number("count", 1000000) : 0;
-    load.rate = drain ? 0 : opt.number("rate", 300000);
-    load.seconds = drain ? 0 : opt.real("seconds", 10);
+    const Bench::Load load = Bench::comparisonLoad(opt, drain, ntohs(a.sin_port));
     const std::string loadgen = Bench::programDir() + "/zarare-loadgen";
 
     const std::int64_t errors0 = Bench::udpRcvbufErrors();

@@ -68,14 +68,7 @@ int main(int argc, char **argv) {
     Bench::pinToCpu(int(opt.number("cpu", 1)));
     const unsigned long inode = Bench::udpInodeOfPort(port);
 
-    Bench::Load load;
-    load.port = port;
-    load.hosts = int(opt.number("hosts", 100));
-    load.sensors = int(opt.number("sensors", 16));
-    load.cpu = int(opt.number("sender-cpu", 1));
-    load.count = drain ? opt.number("count", 1000000) : 0;
-    load.rate = drain ? 0 : opt.number("rate", 300000);
-    load.seconds = drain ? 0 : opt.real("seconds", 10);
+    const Bench::Load load = Bench::comparisonLoad(opt, drain, port);
     const std::string loadgen = Bench::programDir() + "/zarare-loadgen";
 
     LineCounter counter(file);

@@ -61,6 +61,30 @@ struct Phase {
     long long queued = 0;
 };
 
+// A 10 ms timer on the monitor's event loop: the longest interval between two of its ticks is how long
+// the window stopped answering. Calls `onTick` at every tick.
+class GapTimer {
+public:
+    explicit GapTimer(std::function<void(std::int64_t now)> onTick) : onTick_(std::move(onTick)) {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const std::int64_t now = Bench::nowNs();
+            maxGap_ = std::max(maxGap_, now - last_);
+            last_ = now;
+            onTick_(now);
+        });
+        last_ = Bench::nowNs();
+        timer_.start();
+    }
+    double maxGapMs() const { return double(maxGap_) * 1e-6; }
+
+private:
+    QTimer timer_;
+    std::function<void(std::int64_t)> onTick_;
+    std::int64_t last_ = 0, maxGap_ = 0;
+};
+
 // The monitor under test and the means to feed it.
 class Subject {
 public:
@@ -129,7 +153,7 @@ public:
             sender = Bench::startSender(loadgen, load);
         bool running = !preQueue, done = false;
         long long lastCount = 0;
-        std::int64_t lastChange = t0, lastTick = t0, maxGap = 0, end = t0, cpuEnd = cpu0, sysEnd = sys0;
+        std::int64_t lastChange = t0, end = t0, cpuEnd = cpu0, sysEnd = sys0;
 
         QEventLoop loop;
         auto finish = [&](std::int64_t at) {
@@ -155,18 +179,9 @@ public:
             else if (!running && now - lastChange > Quiet)
                 finish(lastChange);
         };
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        tick.setInterval(10);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const std::int64_t now = Bench::nowNs();
-            maxGap = std::max(maxGap, now - lastTick);
-            lastTick = now;
-            check();
-        });
+        GapTimer tick([&](std::int64_t) { check(); });
         const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
                                            &QAbstractEventDispatcher::aboutToBlock, check);
-        tick.start();
         loop.exec();
         QObject::disconnect(idle);
 
@@ -174,7 +189,7 @@ public:
         p.seconds = double(end - t0) * 1e-9;
         p.cpuUs = double(cpuEnd - cpu0);
         p.sysUs = double(sysEnd - sys0);
-        p.maxGapMs = double(maxGap) * 1e-6;
+        p.maxGapMs = tick.maxGapMs();
         p.rcvbufErrors = Bench::udpRcvbufErrors() - errors0;
         p.sockDrops = Bench::socketDrops(inode_) - drops0;
         return p;
@@ -204,16 +219,10 @@ public:
         long long sent[2] = {-1, -1};
         bool running[2] = {true, true};
         const std::int64_t t0 = Bench::nowNs();
-        std::int64_t lastTick = t0, lastSample = t0, lastChange = t0, maxGap = 0;
+        std::int64_t lastSample = t0, lastChange = t0;
         long long lastCount = 0;
         QEventLoop loop;
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        tick.setInterval(10);
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            const std::int64_t now = Bench::nowNs();
-            maxGap = std::max(maxGap, now - lastTick);
-            lastTick = now;
+        GapTimer tick([&](std::int64_t now) {
             if (now - lastSample >= 1000000000) {
                 r.rssMb.push_back(double(Bench::residentMemoryKb()) / 1024);
                 lastSample = now;
@@ -232,12 +241,11 @@ public:
             if (counted >= delivered || now - lastChange > Quiet)
                 loop.quit();
         });
-        tick.start();
         loop.exec();
         r.sent = sent[0] + sent[1];
         r.counted = lastCount;
         r.sockDrops = Bench::socketDrops(inode_) - drops0;
-        r.maxGapMs = double(maxGap) * 1e-6;
+        r.maxGapMs = tick.maxGapMs();
         return r;
     }
 
