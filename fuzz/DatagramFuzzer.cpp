@@ -11,8 +11,8 @@
 // rebuilt are written to grid-history-<pid>.bin (in $ZARARE_FUZZ_HISTORY_DIR, else the current folder),
 // and `ZARARE_FUZZ_REPLAY=that-file fuzz_datagram` feeds them again with the same checks.
 
-#include "platform/FlexGrid.h"
-#include "platform/UdpSocket.h"
+#include "grid/FlexGrid.h"
+#include "net/UdpSocket.h"
 #include "reception/DatagramReception.h"
 #include "reception/DatagramText.h"
 #include "reception/HostGrid.h"

@@ -21,13 +21,13 @@
 // the last check to settings-leak-<pid>-<n> (in $ZARARE_FUZZ_HISTORY_DIR, else the current folder);
 // `fuzz_settings settings-leak-*` runs them again, and LeakSanitizer reports at exit.
 
+#include "desktop/LoadedForms.h"
+#include "geometry/Twips.h"
 #include "mainwindow/MainForm.h"
-#include "platform/LoadedForms.h"
-#include "platform/NumberText.h"
-#include "platform/Twips.h"
-#include "platform/UdpSocket.h"
+#include "net/UdpSocket.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
+#include "text/NumberText.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "about/frmAbout.h"
 
 #include "core/RegistryValue.h"
-#include "platform/AppIcon.h"
-#include "platform/AppIdentity.h"
-#include "platform/DesignFont.h"
-#include "platform/LoadedForms.h"
-#include "platform/Registry.h"
-#include "platform/Twips.h"
+#include "desktop/AppIcon.h"
+#include "desktop/AppIdentity.h"
+#include "desktop/DesignFont.h"
+#include "desktop/LoadedForms.h"
+#include "geometry/Twips.h"
+#include "registry/Registry.h"
 
 #include <QApplication>
 #include <QDir>

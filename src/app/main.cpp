@@ -1,7 +1,7 @@
+#include "desktop/AppIcon.h"
+#include "desktop/AppIdentity.h"
+#include "desktop/LoadedForms.h"
 #include "mainwindow/MainForm.h"
-#include "platform/AppIcon.h"
-#include "platform/AppIdentity.h"
-#include "platform/LoadedForms.h"
 
 #include <QApplication>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/FlexGrid.h"
-#include "platform/TrayIcon.h"
-#include "platform/UdpSocket.h"
+#include "desktop/TrayIcon.h"
+#include "grid/FlexGrid.h"
+#include "net/UdpSocket.h"
 #include "reception/DatagramReception.h"
 
 #include <QMainWindow>

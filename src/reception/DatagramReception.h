@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FrameTimer.h"
+#include "grid/FrameTimer.h"
 #include "reception/HostGrid.h"
 #include "reception/ReadingParser.h"
 #include "reception/TrafficCounter.h"

@@ -1,6 +1,6 @@
 #include "reception/HostGrid.h"
 
-#include "platform/TextBuffer.h"
+#include "text/TextBuffer.h"
 
 #include <QtAlgorithms>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FlexGrid.h"
+#include "grid/FlexGrid.h"
 #include "reception/ReadingParser.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "reception/ReadingParser.h"
 
 #include "core/ReadingCut.h"
-#include "platform/TextBuffer.h"
+#include "text/TextBuffer.h"
 
 #include <algorithm>
 

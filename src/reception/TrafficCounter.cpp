@@ -1,6 +1,6 @@
 #include "reception/TrafficCounter.h"
 
-#include "platform/NumberText.h"
+#include "text/NumberText.h"
 
 #include <cmath>
 

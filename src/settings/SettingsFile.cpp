@@ -1,7 +1,7 @@
 #include "settings/SettingsFile.h"
 
-#include "platform/NumberText.h"
-#include "platform/SequentialReader.h"
+#include "text/NumberText.h"
+#include "text/SequentialReader.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 #include "settings/frmOptions.h"
 
-#include "platform/DesignFont.h"
-#include "platform/LoadedForms.h"
-#include "platform/MessageBox.h"
-#include "platform/NumberText.h"
-#include "platform/Twips.h"
-#include "platform/UdpSocket.h"
-#include "platform/WindowGeometry.h"
+#include "desktop/DesignFont.h"
+#include "desktop/LoadedForms.h"
+#include "desktop/MessageBox.h"
+#include "geometry/Twips.h"
+#include "geometry/WindowGeometry.h"
+#include "net/UdpSocket.h"
+#include "text/NumberText.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "about/frmAbout.h"
 #include "TestRegistry.h"
-#include "platform/AppIcon.h"
-#include "platform/LoadedForms.h"
-#include "platform/MemoryRegistry.h"
+#include "desktop/AppIcon.h"
+#include "desktop/LoadedForms.h"
+#include "registry/MemoryRegistry.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "mainwindow/MainForm.h"
 #include "TestRegistry.h"
 #include "about/frmAbout.h"
+#include "desktop/LoadedForms.h"
+#include "geometry/Twips.h"
+#include "geometry/WindowGeometry.h"
 #include "mainwindow/ComputerName.h"
-#include "platform/LoadedForms.h"
-#include "platform/Twips.h"
-#include "platform/WindowGeometry.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 

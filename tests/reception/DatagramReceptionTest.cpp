@@ -1,7 +1,7 @@
 #include "reception/DatagramReception.h"
 #include "TestRegistry.h"
-#include "platform/FlexGrid.h"
-#include "platform/UdpSocket.h"
+#include "grid/FlexGrid.h"
+#include "net/UdpSocket.h"
 #include "reception/DatagramText.h"
 #include "reception/TrafficCounter.h"
 

@@ -1,6 +1,6 @@
 #include "reception/HostGrid.h"
 #include "TestRegistry.h"
-#include "platform/FlexGrid.h"
+#include "grid/FlexGrid.h"
 
 #include <QRandomGenerator>
 #include <QTest>

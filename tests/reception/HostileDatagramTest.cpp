@@ -1,6 +1,6 @@
 #include "TestRegistry.h"
-#include "platform/FlexGrid.h"
-#include "platform/UdpSocket.h"
+#include "grid/FlexGrid.h"
+#include "net/UdpSocket.h"
 #include "reception/DatagramReception.h"
 
 #include <QTest>

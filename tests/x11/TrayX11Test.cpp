@@ -1,6 +1,6 @@
 #include "TestRegistry.h"
+#include "geometry/WindowGeometry.h"
 #include "mainwindow/MainForm.h"
-#include "platform/WindowGeometry.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 

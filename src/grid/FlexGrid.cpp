@@ -1,0 +1,200 @@
+#include "grid/FlexGrid.h"
+
+#include "text/TextBuffer.h"
+
+#include <QBrush>
+#include <QColor>
+
+#include <algorithm>
+
+namespace {
+const QString emptyText;
+
+QColor fromBgr(quint32 bgr) {
+    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+} // namespace
+
+FlexGrid::FlexGrid(QObject *parent) : QAbstractTableModel(parent), rows_(DesignRows), frame_(this) {
+    connect(&frame_, &FrameTimer::fires, this, &FlexGrid::flush);
+}
+
+FlexGrid::~FlexGrid() = default;
+
+bool FlexGrid::setRows(int count) {
+    if (count < FixedRows)
+        return false;
+    for (size_t r = size_t(count); r < rows_.size(); ++r)
+        if (rows_[r])
+            for (const QString &text : rows_[r]->text)
+                textChars_ -= text.size();
+    rows_.resize(size_t(count));
+    if (row_ >= count)
+        row_ = count - 1;
+    if (count != publishedRows_)
+        frame_.request();
+    return true;
+}
+
+bool FlexGrid::setRow(int row) {
+    if (row < 0 || row >= Rows())
+        return false;
+    row_ = row;
+    return true;
+}
+
+bool FlexGrid::setCol(int col) {
+    if (col < 0 || col >= Columns)
+        return false;
+    col_ = col;
+    return true;
+}
+
+const QString &FlexGrid::textAt(int row, int col) const {
+    const RowData *r = rowAt(row);
+    return r ? r->text[size_t(col)] : emptyText;
+}
+
+FlexGrid::RowData &FlexGrid::writableRow(int row) {
+    auto &slot = rows_[size_t(row)];
+    if (!slot)
+        slot = std::make_unique<RowData>();
+    return *slot;
+}
+
+namespace {
+void noteFilled(quint64 *filled, int col, bool empty) {
+    const quint64 bit = quint64(1) << (col % 64);
+    if (empty)
+        filled[col / 64] &= ~bit;
+    else
+        filled[col / 64] |= bit;
+}
+} // namespace
+
+void FlexGrid::setTextAt(int row, int col, const QString &text) {
+    RowData &r = writableRow(row);
+    QString &cell = r.text[size_t(col)];
+    if ((cell.constData() == text.constData() && cell.size() == text.size()) || cell == text)
+        return; // unchanged: keep the stored string and tell no view
+    textChars_ += text.size() - cell.size();
+    cell = text;
+    noteFilled(r.filled.data(), col, text.isEmpty());
+    markDirty(row, col);
+}
+
+void FlexGrid::copyTextAt(int row, int col, QStringView text) {
+    RowData &r = writableRow(row);
+    QString &cell = r.text[size_t(col)];
+    if (TextBuffer::same(cell, text))
+        return;
+    textChars_ += text.size() - cell.size();
+    TextBuffer::copyInto(cell, text);
+    noteFilled(r.filled.data(), col, text.isEmpty());
+    markDirty(row, col);
+}
+
+void FlexGrid::setForeColorAt(int row, int col, quint32 bgr) {
+    auto it = std::find(palette_.begin() + 1, palette_.end(), bgr);
+    if (it == palette_.end()) {
+        if (palette_.size() > 255)
+            return; // more distinct colours than a cell can index: keep the cell's colour
+        palette_.push_back(bgr);
+        it = palette_.end() - 1;
+    }
+    const auto index = quint8(it - palette_.begin());
+    quint8 &cell = writableRow(row).colour[size_t(col)];
+    if (cell == index)
+        return;
+    cell = index;
+    markDirty(row, col);
+}
+
+bool FlexGrid::hasForeColor(int row, int col) const {
+    const RowData *r = rowAt(row);
+    return r && r->colour[size_t(col)] != 0;
+}
+
+quint32 FlexGrid::foreColorAt(int row, int col) const {
+    const RowData *r = rowAt(row);
+    return r ? palette_[r->colour[size_t(col)]] : 0;
+}
+
+void FlexGrid::markDirty(int row, int col) {
+    if (dirtyTop_ < 0) {
+        dirtyTop_ = dirtyBottom_ = row;
+        dirtyLeft_ = dirtyRight_ = col;
+        frame_.request();
+        return;
+    }
+    dirtyTop_ = std::min(dirtyTop_, row);
+    dirtyBottom_ = std::max(dirtyBottom_, row);
+    dirtyLeft_ = std::min(dirtyLeft_, col);
+    dirtyRight_ = std::max(dirtyRight_, col);
+}
+
+void FlexGrid::flush() {
+    const int rows = Rows();
+    if (rows != publishedRows_) {
+        const int oldBody = publishedRows_ - FixedRows;
+        const int newBody = rows - FixedRows;
+        if (newBody > oldBody) {
+            beginInsertRows(QModelIndex(), oldBody, newBody - 1);
+            publishedRows_ = rows;
+            endInsertRows();
+        } else {
+            beginRemoveRows(QModelIndex(), newBody, oldBody - 1);
+            publishedRows_ = rows;
+            endRemoveRows();
+        }
+    }
+    if (dirtyTop_ < 0)
+        return;
+    const int top = dirtyTop_, bottom = std::min(dirtyBottom_, rows - 1);
+    const int left = dirtyLeft_, right = dirtyRight_;
+    dirtyTop_ = dirtyBottom_ = dirtyLeft_ = dirtyRight_ = -1;
+    if (top == 0 && right >= FixedCols)
+        emit headerDataChanged(Qt::Horizontal, std::max(left, FixedCols) - FixedCols, right - FixedCols);
+    const int firstBody = std::max(top, FixedRows);
+    if (left == 0 && bottom >= firstBody)
+        emit headerDataChanged(Qt::Vertical, firstBody - FixedRows, bottom - FixedRows);
+    if (bottom >= firstBody && right >= FixedCols)
+        emit dataChanged(index(firstBody - FixedRows, std::max(left, FixedCols) - FixedCols),
+                         index(bottom - FixedRows, right - FixedCols), {Qt::DisplayRole, Qt::ForegroundRole});
+}
+
+int FlexGrid::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : publishedRows_ - FixedRows;
+}
+
+int FlexGrid::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : Columns - FixedCols;
+}
+
+QVariant FlexGrid::cellData(int row, int col, int role) const {
+    if (row < 0 || row >= Rows() || col < 0 || col >= Columns)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return textAt(row, col);
+    case Qt::ForegroundRole:
+        if (hasForeColor(row, col))
+            return QBrush(fromBgr(foreColorAt(row, col)));
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant FlexGrid::data(const QModelIndex &index, int role) const {
+    if (!index.isValid())
+        return {};
+    return cellData(index.row() + FixedRows, index.column() + FixedCols, role);
+}
+
+QVariant FlexGrid::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal)
+        return cellData(0, section + FixedCols, role);
+    return cellData(section + FixedRows, 0, role);
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "grid/FrameTimer.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+// The host grid's cells: a table of texts with a per-cell text colour, addressed through a current
+// row and column like the grid control the program was designed around, or directly by position.
+//
+// Row 0 and column 0 are the fixed (header) row and column. Views see them as the horizontal and the
+// vertical header; the remaining cells are the table body. Changes are collected and published to views
+// at most once per display frame (or at once by flush()), so writing cells costs no drawing.
+class FlexGrid : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int Columns = 131;
+    static constexpr int DesignRows = 4;
+    static constexpr int FixedRows = 1;
+    static constexpr int FixedCols = 1;
+    // Colours are in the control's blue-green-red order: 0x00BBGGRR.
+    static constexpr quint32 Blue = 0xFF0000;
+
+    explicit FlexGrid(QObject *parent = nullptr);
+    ~FlexGrid() override;
+
+    // The control's operations. Setting Row or Col outside the grid is refused (returns false).
+    int Rows() const { return int(rows_.size()); }
+    bool setRows(int count);
+    int Cols() const { return Columns; }
+    int Row() const { return row_; }
+    bool setRow(int row);
+    int Col() const { return col_; }
+    bool setCol(int col);
+    const QString &Text() const { return textAt(row_, col_); }
+    void setText(const QString &text) { setTextAt(row_, col_, text); }
+    void setCellForeColor(quint32 bgr) { setForeColorAt(row_, col_, bgr); }
+
+    // Direct access; positions must lie inside the grid.
+    const QString &textAt(int row, int col) const;
+    void setTextAt(int row, int col, const QString &text);
+    // Writes a copy of `text`, into the cell's own buffer where it has one: for texts that change with
+    // nearly every write (readings), so that a write costs no allocation and the writer keeps its buffer.
+    void copyTextAt(int row, int col, QStringView text);
+    // The texts of one row (Columns of them), or null while no cell of the row was written.
+    const QString *rowTexts(int row) const {
+        const RowData *r = rowAt(row);
+        return r ? r->text.data() : nullptr;
+    }
+    // Which texts of a row are not empty: bit c % 64 of word c / 64 for column c (FilledWords words);
+    // null while no cell of the row was written. Lets a search of a row skip its empty cells.
+    static constexpr int FilledWords = (Columns + 63) / 64;
+    const quint64 *rowFilled(int row) const {
+        const RowData *r = rowAt(row);
+        return r ? r->filled.data() : nullptr;
+    }
+    void setForeColorAt(int row, int col, quint32 bgr);
+    bool hasForeColor(int row, int col) const;
+    quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set
+
+    // The characters held by all cells together (a shared text counted once per cell).
+    qint64 textChars() const { return textChars_; }
+
+    // Publishes every pending change to attached views now.
+    void flush();
+
+    // QAbstractTableModel: the body without the fixed row and column.
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    struct RowData {
+        std::array<QString, Columns> text;
+        std::array<quint8, Columns> colour{};      // index into palette_, 0 = default colour
+        std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
+    };
+
+    const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }
+    RowData &writableRow(int row);
+    void markDirty(int row, int col);
+    QVariant cellData(int row, int col, int role) const;
+
+    std::vector<std::unique_ptr<RowData>> rows_; // null until a cell of the row is written
+    std::vector<quint32> palette_{0};
+    int row_ = 0;
+    int col_ = 0;
+    qint64 textChars_ = 0;
+
+    // What views have been told, and what changed since.
+    int publishedRows_ = DesignRows;
+    int dirtyTop_ = -1, dirtyBottom_ = -1, dirtyLeft_ = -1, dirtyRight_ = -1;
+    FrameTimer frame_;
+};

@@ -1,0 +1,295 @@
+#include "net/UdpSocket.h"
+
+#include <QElapsedTimer>
+
+#if defined(Q_OS_LINUX) && !defined(ZARARE_PORTABLE_SOCKET)
+#define ZARARE_BATCHED_SOCKET
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+#else
+#include <QNetworkDatagram>
+#include <QUdpSocket>
+#include <QVariant>
+#endif
+
+namespace PortText {
+bool parse(const QString &text, quint16 *port) {
+    const QString t = text.trimmed();
+    if (t.isEmpty())
+        return false;
+    int value = 0;
+    for (const QChar c : t) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+        if (value > 65535)
+            return false;
+    }
+    if (value < 1 || value > 65535)
+        return false;
+    *port = quint16(value);
+    return true;
+}
+} // namespace PortText
+
+namespace {
+QString bindFailure(const QString &port, const QString &reason) {
+    return QStringLiteral("Port %1 could not be opened: %2").arg(port, reason);
+}
+
+// Receive buffer we ask for: enough for about 20,000 small datagrams, i.e. tens of milliseconds of a
+// flood, so a slow frame does not cost readings.
+constexpr int WantedReceiveBuffer = 16 * 1024 * 1024;
+} // namespace
+
+#ifdef ZARARE_BATCHED_SOCKET
+
+struct UdpSocket::Backend {
+    static constexpr int Batch = 64;
+    static constexpr int SlotBytes = 65536;
+
+    int fd = -1;
+    quint16 port = 0;
+    int rcvbuf = 0;
+    std::unique_ptr<QSocketNotifier> notifier;
+    std::vector<char> buffers = std::vector<char>(size_t(Batch) * SlotBytes);
+    mmsghdr msgs[Batch];
+    iovec iov[Batch];
+
+    Backend() {
+        std::memset(msgs, 0, sizeof msgs);
+        for (int i = 0; i < Batch; ++i) {
+            iov[i].iov_base = buffers.data() + size_t(i) * SlotBytes;
+            iov[i].iov_len = SlotBytes;
+            msgs[i].msg_hdr.msg_iov = &iov[i];
+            msgs[i].msg_hdr.msg_iovlen = 1;
+        }
+    }
+    ~Backend() {
+        notifier.reset();
+        close();
+    }
+
+    void close() {
+        // Close may be called from a DataArrival handler, inside the notifier's own signal.
+        if (notifier) {
+            notifier->setEnabled(false);
+            notifier.release()->deleteLater();
+        }
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+        port = 0;
+        rcvbuf = 0;
+    }
+
+    static QString reason(int err) {
+        switch (err) {
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("permission denied (ports below 1024 need root or CAP_NET_BIND_SERVICE)");
+        case EADDRINUSE:
+            return QStringLiteral("the port is already in use by another program");
+        default: {
+            QString text = QString::fromLocal8Bit(std::strerror(err));
+            if (!text.isEmpty())
+                text[0] = text[0].toLower();
+            return text;
+        }
+        }
+    }
+
+    bool open(quint16 wanted, QString *why) {
+        int s = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        bool v6 = s >= 0;
+        if (!v6)
+            s = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (s < 0) {
+            *why = reason(errno);
+            return false;
+        }
+        int rc;
+        if (v6) {
+            int off = 0;
+            ::setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+            sockaddr_in6 a{};
+            a.sin6_family = AF_INET6;
+            a.sin6_addr = in6addr_any;
+            a.sin6_port = htons(wanted);
+            rc = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        } else {
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(INADDR_ANY);
+            a.sin_port = htons(wanted);
+            rc = ::bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        }
+        if (rc != 0) {
+            *why = reason(errno);
+            ::close(s);
+            return false;
+        }
+        // As large a receive buffer as allowed: FORCE passes the system cap where we have the right.
+        int size = WantedReceiveBuffer;
+        if (::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        socklen_t len = sizeof rcvbuf;
+        ::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &rcvbuf, &len);
+
+        sockaddr_storage bound{};
+        len = sizeof bound;
+        ::getsockname(s, reinterpret_cast<sockaddr *>(&bound), &len);
+        port = ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6 *>(&bound)->sin6_port
+                                                 : reinterpret_cast<sockaddr_in *>(&bound)->sin_port);
+        fd = s;
+        return true;
+    }
+};
+
+bool UdpSocket::openPort(quint16 port, QString *why) {
+    if (!backend_->open(port, why))
+        return false;
+    backend_->notifier = std::make_unique<QSocketNotifier>(backend_->fd, QSocketNotifier::Read);
+    connect(backend_->notifier.get(), &QSocketNotifier::activated, this, [this] {
+        if (delivering_)
+            return;
+        Backend &b = *backend_;
+        QSocketNotifier *notifier = b.notifier.get();
+        notifier->setEnabled(false); // no nested wake-ups while handlers run
+        QElapsedTimer clock;
+        clock.start();
+        int taken = 0;
+        while (b.fd >= 0 && taken < MaxDatagramsPerWakeUp) {
+            for (int i = 0; i < Backend::Batch; ++i)
+                b.msgs[i].msg_hdr.msg_flags = 0;
+            const int n = ::recvmmsg(b.fd, b.msgs, Backend::Batch, MSG_DONTWAIT, nullptr);
+            if (n <= 0)
+                break; // EAGAIN: drained (or an error the next wake-up will meet again)
+            const int fdAtStart = b.fd;
+            for (int i = 0; i < n && b.fd == fdAtStart; ++i)
+                deliver(QByteArrayView(static_cast<const char *>(b.iov[i].iov_base),
+                                       qsizetype(b.msgs[i].msg_len)));
+            taken += n;
+            if (n < Backend::Batch || clock.elapsed() >= 8)
+                break;
+        }
+        if (b.notifier.get() == notifier)
+            notifier->setEnabled(true);
+    });
+    return true;
+}
+
+void UdpSocket::Close() {
+    backend_->close();
+}
+
+bool UdpSocket::isBound() const {
+    return backend_->fd >= 0;
+}
+
+quint16 UdpSocket::localPort() const {
+    return backend_->port;
+}
+
+int UdpSocket::receiveBufferBytes() const {
+    return backend_->rcvbuf;
+}
+
+#else // QUdpSocket fallback
+
+struct UdpSocket::Backend {
+    std::unique_ptr<QUdpSocket> socket;
+    QByteArray buffer;
+};
+
+bool UdpSocket::openPort(quint16 port, QString *why) {
+    auto socket = std::make_unique<QUdpSocket>();
+    // DontShareAddress: a port another program holds is busy, on Windows too.
+    if (!socket->bind(QHostAddress::Any, port, QAbstractSocket::DontShareAddress)) {
+        *why = socket->error() == QAbstractSocket::AddressInUseError
+                   ? QStringLiteral("the port is already in use by another program")
+               : socket->error() == QAbstractSocket::SocketAccessError ? QStringLiteral("permission denied")
+                                                                       : socket->errorString();
+        return false;
+    }
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, WantedReceiveBuffer);
+    backend_->socket = std::move(socket);
+    connect(backend_->socket.get(), &QUdpSocket::readyRead, this, [this] {
+        if (delivering_)
+            return;
+        Backend &b = *backend_;
+        QUdpSocket *s = b.socket.get();
+        int taken = 0;
+        while (s && s == b.socket.get() && s->hasPendingDatagrams() && taken++ < MaxDatagramsPerWakeUp) {
+            const qint64 size = s->pendingDatagramSize();
+            b.buffer.resize(qMax<qint64>(size, 1));
+            const qint64 got = s->readDatagram(b.buffer.data(), b.buffer.size());
+            if (got < 0)
+                break;
+            deliver(QByteArrayView(b.buffer.constData(), got));
+        }
+    });
+    return true;
+}
+
+void UdpSocket::Close() {
+    backend_->socket.reset();
+}
+
+bool UdpSocket::isBound() const {
+    return backend_->socket != nullptr;
+}
+
+quint16 UdpSocket::localPort() const {
+    return backend_->socket ? backend_->socket->localPort() : 0;
+}
+
+int UdpSocket::receiveBufferBytes() const {
+    return backend_->socket
+               ? backend_->socket->socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt()
+               : 0;
+}
+
+#endif
+
+UdpSocket::UdpSocket(QObject *parent) : QObject(parent), backend_(std::make_unique<Backend>()) {}
+
+UdpSocket::~UdpSocket() = default;
+
+bool UdpSocket::bindPort(quint16 port, QString *error) {
+    QString why;
+    if (isBound())
+        why = QStringLiteral("the socket is already open");
+    else if (openPort(port, &why))
+        return true;
+    if (error)
+        *error = bindFailure(QString::number(port), why);
+    return false;
+}
+
+bool UdpSocket::Bind(const QString &portText, QString *error) {
+    quint16 port = 0;
+    if (!PortText::parse(portText, &port)) {
+        if (error)
+            *error = bindFailure(QStringLiteral("\"%1\"").arg(portText),
+                                 QStringLiteral("a port is a whole number from 1 to 65535"));
+        return false;
+    }
+    return bindPort(port, error);
+}
+
+void UdpSocket::deliver(QByteArrayView datagram) {
+    delivering_ = true;
+    current_ = datagram;
+    emit DataArrival(int(datagram.size()));
+    current_ = QByteArrayView();
+    delivering_ = false;
+}

@@ -1,8 +1,0 @@
-#include "platform/FrameTimer.h"
-
-FrameTimer::FrameTimer(QObject *parent) : QObject(parent) {
-    timer_.setSingleShot(true);
-    timer_.setInterval(FrameMs);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &FrameTimer::fires);
-}
