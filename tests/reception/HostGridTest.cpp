@@ -48,30 +48,45 @@ private slots:
         }
     }
 
-    void firstReadingCreatesRowOne() {
-        QCOMPARE(grid->Rows(), 4);
-        store(QStringLiteral("OFFICE"), QStringLiteral(" CPU Temp"), QStringLiteral(" 45.0 "));
-        QCOMPARE(grid->Rows(), 2);
-        QCOMPARE(hosts->hostcount(), 1);
-        QCOMPARE(cell(1, 0), QStringLiteral("OFFICE"));
-        QCOMPARE(cell(1, 1), QStringLiteral("Sep  9"));
-        QCOMPARE(cell(1, 2), QStringLiteral("20:04:58"));
-        QCOMPARE(cell(1, 3), QStringLiteral(" CPU Temp"));
-        QCOMPARE(grid->foreColorAt(1, 3), FlexGrid::Blue);
-        QCOMPARE(cell(1, 4), QStringLiteral(" 45.0 "));
+    // Each row: readings as host|sensor|value|time, then the cells they must leave as row,column=text
+    // (an empty text: the cell stays empty), and the number of hosts.
+    void readingsLand_data() {
+        QTest::addColumn<QStringList>("readings");
+        QTest::addColumn<QStringList>("cells");
+        QTest::addColumn<int>("hostCount");
+        QTest::newRow("first reading makes row 1")
+            << QStringList{"OFFICE| CPU Temp| 45.0 |20:04:58"}
+            << QStringList{"1,0=OFFICE", "1,1=Sep  9", "1,2=20:04:58", "1,3= CPU Temp", "1,4= 45.0 ", "1,5="}
+            << 1;
+        QTest::newRow("same sensor overwrites, a second goes right")
+            << QStringList{"OFFICE| CPU Temp| 45.0 |20:04:58", "OFFICE| CPU Temp| 46.5 |20:05:00",
+                           "OFFICE| Fan| 1200 |20:05:01"}
+            << QStringList{"1,2=20:05:01", "1,4= 46.5 ", "1,5= Fan", "1,6= 1200 ", "1,7="} << 1;
+        QTest::newRow("names differing in surrounding spaces share a slot")
+            << QStringList{"H| CPU Temp| 1 |20:04:58", "H|   CPU Temp  | 2 |20:04:58"}
+            << QStringList{"1,3=   CPU Temp  ", "1,4= 2 ", "1,5="} << 1;
+        QTest::newRow("host names are exact keys, the empty one too")
+            << QStringList{"office| A| 1 |t", "OFFICE| A| 2 |t", "office | A| 3 |t", "| A| 4 |t", "| A| 5 |t"}
+            << QStringList{"1,4= 1 ", "2,4= 2 ", "3,0=office ", "4,0=", "4,4= 5 "} << 4;
     }
-
-    void sameSensorOverwritesSecondSensorGoesRight() {
-        store(QStringLiteral("OFFICE"), QStringLiteral(" CPU Temp"), QStringLiteral(" 45.0 "));
-        store(QStringLiteral("OFFICE"), QStringLiteral(" CPU Temp"), QStringLiteral(" 46.5 "),
-              QStringLiteral("20:05:00"));
-        QCOMPARE(cell(1, 4), QStringLiteral(" 46.5 "));
-        QCOMPARE(cell(1, 2), QStringLiteral("20:05:00"));
-        QCOMPARE(cell(1, 5), QString());
-        store(QStringLiteral("OFFICE"), QStringLiteral(" Fan"), QStringLiteral(" 1200 "));
-        QCOMPARE(cell(1, 5), QStringLiteral(" Fan"));
-        QCOMPARE(cell(1, 6), QStringLiteral(" 1200 "));
-        QCOMPARE(grid->Rows(), 2);
+    void readingsLand() {
+        QFETCH(QStringList, readings);
+        QFETCH(QStringList, cells);
+        QCOMPARE(grid->Rows(), 4); // the design-time rows, until the first host
+        for (const QString &r : readings) {
+            const QStringList f = r.split(QLatin1Char('|'));
+            store(f[0], f[1], f[2], f[3]);
+        }
+        for (const QString &c : cells) {
+            const qsizetype comma = c.indexOf(QLatin1Char(',')), equals = c.indexOf(QLatin1Char('='));
+            const int row = c.left(comma).toInt(), col = c.mid(comma + 1, equals - comma - 1).toInt();
+            QVERIFY2(cell(row, col) == c.mid(equals + 1),
+                     qPrintable(c + QStringLiteral(" read ") + cell(row, col)));
+            if (col >= 3 && col % 2 && !cell(row, col).isEmpty())
+                QCOMPARE(grid->foreColorAt(row, col), FlexGrid::Blue);
+        }
+        QTEST(hosts->hostcount(), "hostCount");
+        QCOMPARE(grid->Rows(), hosts->hostcount() + 1);
     }
 
     // The same sensor name on many hosts is stored once.
@@ -82,26 +97,6 @@ private slots:
         QCOMPARE(cell(1, 3), QStringLiteral(" CPU Temp"));
         QVERIFY(cell(1, 3).isSharedWith(cell(2, 3)));
         QVERIFY(cell(2, 3).isSharedWith(cell(3, 3)));
-    }
-
-    void namesDifferingOnlyInSurroundingSpacesShareASlot() {
-        store(QStringLiteral("H"), QStringLiteral(" CPU Temp"), QStringLiteral(" 1 "));
-        store(QStringLiteral("H"), QStringLiteral("   CPU Temp  "), QStringLiteral(" 2 "));
-        QCOMPARE(cell(1, 3), QStringLiteral("   CPU Temp  "));
-        QCOMPARE(cell(1, 4), QStringLiteral(" 2 "));
-        QCOMPARE(cell(1, 5), QString());
-    }
-
-    void hostNamesAreExactKeys() {
-        store(QStringLiteral("office"), QStringLiteral(" A"), QStringLiteral(" 1 "));
-        store(QStringLiteral("OFFICE"), QStringLiteral(" A"), QStringLiteral(" 2 "));
-        store(QStringLiteral("office "), QStringLiteral(" A"), QStringLiteral(" 3 "));
-        store(QString(), QStringLiteral(" A"), QStringLiteral(" 4 "));
-        QCOMPARE(hosts->hostcount(), 4);
-        QCOMPARE(cell(4, 0), QString()); // an empty host name is a valid key
-        store(QString(), QStringLiteral(" A"), QStringLiteral(" 5 "));
-        QCOMPARE(hosts->hostcount(), 4);
-        QCOMPARE(cell(4, 4), QStringLiteral(" 5 "));
     }
 
     void sixtyFifthSensorIsDropped() {
@@ -193,17 +188,14 @@ private slots:
         for (int i = 0; i < 200; ++i)
             store(QStringLiteral("H%1").arg(i % 7), QStringLiteral(" S%1").arg(i % 5),
                   QStringLiteral(" %1 ").arg(i * 37));
-        qint64 sum = 0;
-        for (int r = 0; r < grid->Rows(); ++r)
-            for (int c = 0; c < FlexGrid::Columns; ++c)
-                sum += grid->textAt(r, c).size();
-        QCOMPARE(grid->textChars(), sum);
-        grid->setRows(3);
-        sum = 0;
-        for (int r = 0; r < grid->Rows(); ++r)
-            for (int c = 0; c < FlexGrid::Columns; ++c)
-                sum += grid->textAt(r, c).size();
-        QCOMPARE(grid->textChars(), sum);
+        for (const int rows : {grid->Rows(), 3}) { // all rows, then cut down to three
+            grid->setRows(rows);
+            qint64 sum = 0;
+            for (int r = 0; r < grid->Rows(); ++r)
+                for (int c = 0; c < FlexGrid::Columns; ++c)
+                    sum += grid->textAt(r, c).size();
+            QCOMPARE(grid->textChars(), sum);
+        }
     }
 
     void hostsBeyondTheLastRowAreDropped() {
