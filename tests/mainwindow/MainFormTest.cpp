@@ -185,27 +185,27 @@ private slots:
         QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("7000"));
     }
 
-    void withoutAFileThePortBoxKeeps514() {
-        MainForm form;
-        form.Form_Load();
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("514"));
-        form.DudUDP.Close();
-        frmOptions::ref()->portvalue->setText(QStringLiteral("6000"));
-        form.OptionsMenu_Click();
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("6000")); // no file: the edit stays
+    // Options reads the stored port back into the box over an edit; without a file the edit stays.
+    void optionsReloadsTheStoredPort_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("stored port") << true;
+        QTest::newRow("no file") << false;
     }
-
     void optionsReloadsTheStoredPort() {
+        QFETCH(bool, stored);
         const quint16 port = freePort();
-        writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
+        if (stored)
+            writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
         MainForm form;
         form.Form_Load();
-        form.OptionsMenu_Click();
         frmOptions *options = frmOptions::ref();
+        QCOMPARE(options->portvalue->text(), stored ? QString::number(port) : QStringLiteral("514"));
+        form.DudUDP.Close();
+        form.OptionsMenu_Click();
         QVERIFY(options->isVisible());
         options->portvalue->setText(QStringLiteral("1234"));
         form.OptionsMenu_Click();
-        QCOMPARE(options->portvalue->text(), QString::number(port));
+        QCOMPARE(options->portvalue->text(), stored ? QString::number(port) : QStringLiteral("1234"));
         QCOMPARE(frmOptions::ref(), options);
     }
 
@@ -330,7 +330,13 @@ private slots:
         QCOMPARE(second->readheight->text(), QStringLiteral("2985"));
     }
 
-    void exitClosesTheOptionsDialogToo() {
+    void exitAndTheCloseBoxCloseTheOptionsDialogToo_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Exit") << false;
+        QTest::newRow("close box") << true;
+    }
+    void exitAndTheCloseBoxCloseTheOptionsDialogToo() {
+        QFETCH(bool, closeBox);
         const int loadedBefore = LoadedForms::count();
         QPointer<MainForm> form = new MainForm;
         form->setAttribute(Qt::WA_DeleteOnClose);
@@ -340,21 +346,13 @@ private slots:
         form->OptionsMenu_Click();
         QPointer<frmOptions> options = frmOptions::ref();
         QVERIFY(options->isVisible());
-        form->ExitMenu_Click();
+        if (closeBox)
+            form->close();
+        else
+            form->ExitMenu_Click();
         QTRY_VERIFY(!form);
         QVERIFY(!options);
         QCOMPARE(LoadedForms::count(), loadedBefore);
-    }
-
-    void closeBoxIsExit() {
-        QPointer<MainForm> form = new MainForm;
-        form->setAttribute(Qt::WA_DeleteOnClose);
-        form->show();
-        form->OptionsMenu_Click();
-        QPointer<frmOptions> options = frmOptions::ref();
-        form->close();
-        QTRY_VERIFY(!form);
-        QVERIFY(!options);
     }
 
     void aboutIsOneDialogThatOutlivesExit() {
