@@ -79,13 +79,6 @@ private slots:
         QCOMPARE(registry.lastAccess, quint32(KEY_READ));
         QCOMPARE(registry.writeResult, long(ERROR_ACCESS_DENIED));
     }
-
-    void missingKeyIsNotFound() {
-        QString value = QStringLiteral("before");
-        QVERIFY(!frmAbout::load()->GetKeyValue(currentUser, QStringLiteral("Software\\Zar-Are absent key"),
-                                               QStringLiteral("PATH"), value));
-        QVERIFY(value.isEmpty());
-    }
 };
 
 ZARARE_TEST(SystemRegistryTest)
