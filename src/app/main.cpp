@@ -1,3 +1,4 @@
+#include "app/ExitReport.h"
 #include "desktop/AppIcon.h"
 #include "desktop/AppIdentity.h"
 #include "desktop/LoadedForms.h"
@@ -21,5 +22,6 @@ int main(int argc, char *argv[]) {
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->Form_Load();
     form->show();
+    ExitReport::watch(form);
     return app.exec();
 }

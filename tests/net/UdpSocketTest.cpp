@@ -7,8 +7,10 @@
 
 #include <QFile>
 
+#ifndef Q_OS_WIN
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 class UdpSocketTest : public QObject {
     Q_OBJECT
@@ -143,6 +145,9 @@ private slots:
 
     // Without the right to bind low ports (as root, the check runs in a child that gives it up).
     void privilegedPortNeedsTheRight() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows lets every user bind every port");
+#else
 #ifdef ZARARE_PORTABLE_SOCKET
         // QUdpSocket in a forked child of a running Qt program can wait forever on locks held at fork.
         if (::geteuid() == 0)
@@ -180,6 +185,7 @@ private slots:
         QVERIFY2(said.startsWith("Port 514 could not be opened: permission denied") ||
                      said.contains("already in use"),
                  said.constData());
+#endif
     }
 };
 
