@@ -200,7 +200,9 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
             return; // closed (and perhaps bound again) by a handler
         // Datagrams still waiting: the event loop runs, then the notifier fires again at once. Emptied:
         // gather for a moment. Nothing came: the socket is quiet, so the next datagram wakes us at once.
-        if (taken > 0 && !more && taken < MaxDatagramsPerWakeUp)
+        // A flood (more than GatherAtMost since the last read) is read again as soon as more is there,
+        // so that a wait of ours never adds to the receive buffer's fill.
+        if (taken > 0 && !more && taken <= GatherAtMost)
             b.gather.start();
         else
             notifier->setEnabled(true);
