@@ -7,8 +7,9 @@
 //   zarare-bench drain  [--count N] [--hosts H] [--sensors S] [--warm] [--rcvbuf BYTES]
 //       fills the socket while the event loop does not run, then drains it; --warm first stores one
 //       reading of every host and sensor, so the measurement sees a full grid
-//   zarare-bench paced  [--rate R] [--seconds T] [--hosts H] [--sensors S]
-//   zarare-bench flood  [--seconds T]          full speed while the monitor reads, its own buffer
+//   zarare-bench paced  [--rate R] [--seconds T] [--hosts H] [--sensors S] [--probe]
+//   zarare-bench flood  [--seconds T] [--probe]  full speed while the monitor reads, its own buffer
+//       --probe: one probe reading a millisecond besides the load, for the arrival-to-cell delay
 //   zarare-bench memory [--hosts H] [--sensors S] [--rounds K]
 //   zarare-bench worst  [--unbounded]          32,767 hosts x 64 sensors with every cell as long as a
 //       datagram allows and every name different, fed straight to the reception path: peak memory
@@ -36,11 +37,14 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -59,6 +63,9 @@ struct Phase {
     long long rcvbufErrors = 0;
     long long sockDrops = 0;
     long long queued = 0;
+    // With the delay probe: probes sent and received, the worst and 99th-percentile arrival-to-cell delay.
+    long long probesSent = 0, probesReceived = 0;
+    double delayMaxMs = 0, delayP99Ms = 0;
 };
 
 // A 10 ms timer on the monitor's event loop: the longest interval between two of its ticks is how long
@@ -83,6 +90,93 @@ private:
     QTimer timer_;
     std::function<void(std::int64_t)> onTick_;
     std::int64_t last_ = 0, maxGap_ = 0;
+};
+
+// The arrival-to-cell delay, sampled: a thread on the sender's core sends one probe reading a
+// millisecond ("<14>... ZZ-DELAY-PROBE probe[Seq]: Seq=N") to the monitor's port and notes when it sent
+// it; on loopback that is the moment the datagram enters the socket's receive queue (its arrival). A
+// handler connected to the socket after the window's own sees the probe right after the window stored
+// it in its cell. The probe thread's own CPU time is left out of the receiver's.
+class DelayProbe {
+public:
+    DelayProbe(unsigned port, int cpu, double seconds)
+        : sentAt_(std::size_t(seconds * 1000 * 2 + 2000), 0), port_(port), cpu_(cpu) {
+        thread_ = std::thread([this] { send(); });
+    }
+    ~DelayProbe() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Called for every datagram the socket delivers, after the window has stored it.
+    void seen(QByteArrayView d) {
+        if (d.size() < 4 || d[2] != '4' || d[1] != '1')
+            return; // not a probe: the generator's readings have priority 13
+        const std::int64_t now = Bench::nowNs();
+        long long seq = 0;
+        for (qsizetype i = d.lastIndexOf('=') + 1; i > 0 && i < d.size() && d[i] >= '0' && d[i] <= '9'; ++i)
+            seq = seq * 10 + (d[i] - '0');
+        ++received_;
+        if (seq < sent_.load(std::memory_order_acquire))
+            delaysUs_.push_back(double(now - sentAt_[std::size_t(seq)]) * 1e-3);
+    }
+
+    long long received() const { return received_; }
+    long long sent() const { return sent_.load(); }
+    std::int64_t cpuUs() const { return cpuUs_.load(); }
+    // The worst and the p-th quantile of the delays seen, in milliseconds.
+    double worstMs() const {
+        return delaysUs_.empty() ? 0 : *std::max_element(delaysUs_.begin(), delaysUs_.end()) * 1e-3;
+    }
+    double quantileMs(double p) const {
+        if (delaysUs_.empty())
+            return 0;
+        std::vector<double> v = delaysUs_;
+        const auto k = std::size_t(std::min(double(v.size() - 1), p * double(v.size())));
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(k), v.end());
+        return v[k] * 1e-3;
+    }
+
+private:
+    void send() {
+        Bench::pinToCpu(cpu_);
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(uint16_t(port_));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        char text[128];
+        std::int64_t next = Bench::nowNs();
+        long long seq = 0;
+        while (!stop_ && std::size_t(seq) < sentAt_.size()) {
+            next += 1000000;
+            const timespec at{time_t(next / 1000000000), long(next % 1000000000)};
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
+            const int n = std::snprintf(text, sizeof text,
+                                        "<14>Dec  6 19:40:53 ZZ-DELAY-PROBE probe[Seq]: Seq=%lld", seq);
+            sentAt_[std::size_t(seq)] = Bench::nowNs();
+            sent_.store(seq + 1, std::memory_order_release);
+            if (sendto(fd, text, size_t(n), 0, reinterpret_cast<sockaddr *>(&to), sizeof to) == n)
+                ++seq;
+        }
+        sent_.store(seq, std::memory_order_release);
+        close(fd);
+        timespec cpu{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+        cpuUs_ = std::int64_t(cpu.tv_sec) * 1000000 + cpu.tv_nsec / 1000;
+    }
+
+    std::vector<std::int64_t> sentAt_;
+    std::vector<double> delaysUs_;
+    std::atomic<long long> sent_{0};
+    std::atomic<std::int64_t> cpuUs_{0};
+    std::atomic<bool> stop_{false};
+    long long received_ = 0;
+    unsigned port_;
+    int cpu_;
+    std::thread thread_;
 };
 
 // The monitor under test and the means to feed it.
@@ -134,7 +228,7 @@ public:
 
     // Sends `load` (first into the paused socket when `preQueue`, else while the event loop runs) and runs
     // the event loop until every datagram is counted, or none has come for a while after the sender ended.
-    Phase run(Bench::Load load, bool preQueue) {
+    Phase run(Bench::Load load, bool preQueue, bool probe = false) {
         load.port = port_;
         load.cpu = senderCpu_;
         Phase p;
@@ -149,6 +243,13 @@ public:
         }
         const std::int64_t t0 = Bench::nowNs(), cpu0 = Bench::processCpuUs(),
                            sys0 = Bench::processSystemCpuUs();
+        std::unique_ptr<DelayProbe> delay;
+        QMetaObject::Connection probed;
+        if (probe) {
+            delay = std::make_unique<DelayProbe>(port_, senderCpu_, load.seconds > 0 ? load.seconds : 60);
+            probed = QObject::connect(&form_.DudUDP, &UdpSocket::DataArrival,
+                                      [&](int) { delay->seen(form_.DudUDP.GetData()); });
+        }
         if (!preQueue)
             sender = Bench::startSender(loadgen, load);
         bool running = !preQueue, done = false;
@@ -167,13 +268,17 @@ public:
             if (done)
                 return;
             const std::int64_t now = Bench::nowNs();
-            const auto counted = (long long)(form_.reception.PacketsReceived.value() - count0);
+            const auto counted = (long long)(form_.reception.PacketsReceived.value() - count0) -
+                                 (delay ? delay->received() : 0);
             if (counted != lastCount) {
                 lastCount = counted;
                 lastChange = now;
             }
-            if (running)
+            if (running) {
                 running = !Bench::senderDone(sender, &p.sent, false);
+                if (!running && delay)
+                    delay->stop();
+            }
             if (!running && p.sent >= 0 && counted >= p.sent)
                 finish(now);
             else if (!running && now - lastChange > Quiet)
@@ -184,6 +289,15 @@ public:
                                            &QAbstractEventDispatcher::aboutToBlock, check);
         loop.exec();
         QObject::disconnect(idle);
+        if (delay) {
+            QObject::disconnect(probed);
+            delay->stop();
+            cpuEnd -= delay->cpuUs();
+            p.probesSent = delay->sent();
+            p.probesReceived = delay->received();
+            p.delayMaxMs = delay->worstMs();
+            p.delayP99Ms = delay->quantileMs(0.99);
+        }
 
         p.counted = lastCount;
         p.seconds = double(end - t0) * 1e-9;
@@ -378,7 +492,7 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         cold = subject.run(first, true);
         load.start = first.count;
     }
-    const Phase p = subject.run(load, preQueue);
+    const Phase p = subject.run(load, preQueue, opt.flag("probe"));
     std::printf("result receiver=monitor load=%s hosts=%d sensors=%d sent=%lld counted=%lld lost=%lld "
                 "rcvbuf_errors=%lld sock_drops=%lld seconds=%.4f rate=%.0f cpu_us=%.3f sys_us=%.3f "
                 "busy_pct=%.1f gap_ms=%.1f "
@@ -389,6 +503,9 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
                 p.seconds > 0 ? p.cpuUs / (p.seconds * 1e4) : 0.0, p.maxGapMs,
                 double(Bench::peakMemoryKb()) / 1024, double(Bench::residentMemoryKb()) / 1024, baseMb,
                 subject.rows() - 1, granted, subject.ownBuffer(), p.queued);
+    if (p.probesSent > 0)
+        std::printf(" probes=%lld probes_lost=%lld delay_max_ms=%.2f delay_p99_ms=%.2f", p.probesSent,
+                    p.probesSent - p.probesReceived, p.delayMaxMs, p.delayP99Ms);
     if (cold.sent > 0)
         std::printf(" cold_sent=%lld cold_counted=%lld cold_rate=%.0f cold_cpu_us=%.3f", cold.sent,
                     cold.counted, cold.seconds > 0 ? double(cold.counted) / cold.seconds : 0.0,
@@ -484,6 +601,16 @@ std::vector<Fields> repeat(int times, const std::function<Fields()> &once) {
     return out;
 }
 
+// The arrival-to-cell delay of a run with the probe: worst and 99th percentile, and probes lost.
+void delayRows(const Fields &run, std::vector<Row> &rows) {
+    const double worst = num(run, "delay_max_ms");
+    rows.push_back({"  arrival-to-cell delay, worst / 99th percentile (ms)",
+                    fmt("%.2f / %.2f", worst, num(run, "delay_p99_ms")), "< 16",
+                    num(run, "probes") > 0 && worst < 16});
+    rows.push_back({"  delay probes sent / lost",
+                    fmt("%.0f / %.0f", num(run, "probes"), num(run, "probes_lost")), "", true});
+}
+
 void hostRows(const std::string &self, const std::string &common, int times, std::vector<Row> &rows) {
     std::vector<Fields> few, many;
     for (int i = 0; i < times; ++i) { // interleaved, so that a disturbance hits both sides alike
@@ -528,7 +655,8 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         rows.push_back({"worst event-loop gap while draining (ms)", fmt("%.1f", maxOf(monitor, "gap_ms")),
                         "< 50", maxOf(monitor, "gap_ms") < 50});
 
-        const auto paced = child(self, "paced --rate 300000 --seconds 10 --hosts 100 --sensors 16" + common);
+        const auto paced =
+            child(self, "paced --probe --rate 300000 --seconds 10 --hosts 100 --sensors 16" + common);
         const double drops = num(paced, "sock_drops"), lost = num(paced, "lost");
         rows.push_back({"paced 300,000/s for 10 s: sent / counted",
                         fmt("%.0f / %.0f", num(paced, "sent"), num(paced, "counted")), "", true});
@@ -539,13 +667,15 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         rows.push_back({"  receiver core busy (%)", fmt("%.1f", num(paced, "busy_pct")), "", true});
         rows.push_back({"  worst event-loop gap (ms)", fmt("%.1f", num(paced, "gap_ms")), "< 50",
                         num(paced, "gap_ms") < 50});
+        delayRows(paced, rows);
 
-        const auto flood = child(self, "flood --seconds 5 --hosts 100 --sensors 16" + common);
+        const auto flood = child(self, "flood --probe --seconds 5 --hosts 100 --sensors 16" + common);
         rows.push_back({"full-speed flood 5 s, own buffer: sent / counted",
                         fmt("%.0f / %.0f", num(flood, "sent"), num(flood, "counted")), "", true});
         rows.push_back({"  worst event-loop gap (ms)", fmt("%.1f", num(flood, "gap_ms")), "< 50",
                         num(flood, "gap_ms") < 50 && !flood.empty()});
         rows.push_back({"  receive buffer granted (bytes)", fmt("%.0f", num(flood, "own_rcvbuf")), "", true});
+        delayRows(flood, rows);
 
         hostRows(self, common, times, rows);
 

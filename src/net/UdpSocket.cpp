@@ -5,6 +5,7 @@
 #if defined(Q_OS_LINUX) && !defined(ZARARE_PORTABLE_SOCKET)
 #define ZARARE_BATCHED_SOCKET
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -60,11 +61,17 @@ struct UdpSocket::Backend {
     quint16 port = 0;
     int rcvbuf = 0;
     std::unique_ptr<QSocketNotifier> notifier;
+    // Armed instead of the notifier once a wake-up has emptied the socket: the next read comes after
+    // GatherMs, when the datagrams of a steady stream have gathered, instead of one wake-up per handful.
+    QTimer gather;
     std::vector<char> buffers = std::vector<char>(size_t(Batch) * SlotBytes);
     mmsghdr msgs[Batch];
     iovec iov[Batch];
 
     Backend() {
+        gather.setSingleShot(true);
+        gather.setTimerType(Qt::PreciseTimer);
+        gather.setInterval(GatherMs);
         std::memset(msgs, 0, sizeof msgs);
         for (int i = 0; i < Batch; ++i) {
             iov[i].iov_base = buffers.data() + size_t(i) * SlotBytes;
@@ -80,6 +87,8 @@ struct UdpSocket::Backend {
 
     void close() {
         // Close may be called from a DataArrival handler, inside the notifier's own signal.
+        gather.stop();
+        gather.disconnect(); // a handler may be running inside its signal: Qt allows that
         if (notifier) {
             notifier->setEnabled(false);
             notifier.release()->deleteLater();
@@ -158,7 +167,8 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
     if (!backend_->open(port, why))
         return false;
     backend_->notifier = std::make_unique<QSocketNotifier>(backend_->fd, QSocketNotifier::Read);
-    connect(backend_->notifier.get(), &QSocketNotifier::activated, this, [this] {
+    // One wake-up: by the notifier (the first datagram after a quiet spell) or by the gather timer.
+    const auto wake = [this] {
         if (delivering_)
             return;
         Backend &b = *backend_;
@@ -167,6 +177,7 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
         QElapsedTimer clock;
         clock.start();
         int taken = 0;
+        bool more = false; // stopped by the time bound with datagrams left
         while (b.fd >= 0 && taken < MaxDatagramsPerWakeUp) {
             for (int i = 0; i < Backend::Batch; ++i)
                 b.msgs[i].msg_hdr.msg_flags = 0;
@@ -178,12 +189,26 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
                 deliver(QByteArrayView(static_cast<const char *>(b.iov[i].iov_base),
                                        qsizetype(b.msgs[i].msg_len)));
             taken += n;
-            if (n < Backend::Batch || clock.elapsed() >= 8)
+            if (n < Backend::Batch)
                 break;
+            if (clock.elapsed() >= 8) {
+                more = true;
+                break;
+            }
         }
-        if (b.notifier.get() == notifier)
+        if (b.notifier.get() != notifier)
+            return; // closed (and perhaps bound again) by a handler
+        // Datagrams still waiting: the event loop runs, then the notifier fires again at once. Emptied:
+        // gather for a moment. Nothing came: the socket is quiet, so the next datagram wakes us at once.
+        // A flood (more than GatherAtMost since the last read) is read again as soon as more is there,
+        // so that a wait of ours never adds to the receive buffer's fill.
+        if (taken > 0 && !more && taken <= GatherAtMost)
+            b.gather.start();
+        else
             notifier->setEnabled(true);
-    });
+    };
+    connect(backend_->notifier.get(), &QSocketNotifier::activated, this, wake);
+    connect(&backend_->gather, &QTimer::timeout, this, wake);
     return true;
 }
 

@@ -12,7 +12,8 @@
 // a DataArrival handler is still running. Inside the handler GetData() gives the datagram's bytes.
 //
 // On Linux the socket is read in batches (recvmmsg) with a receive buffer as large as the system
-// allows; elsewhere (or built with ZARARE_PORTABLE_SOCKET, which tests that path here) it is a QUdpSocket.
+// allows, a steady stream every GatherMs rather than at every datagram; elsewhere (or built with
+// ZARARE_PORTABLE_SOCKET, which tests that path here) it is a QUdpSocket.
 class UdpSocket : public QObject {
     Q_OBJECT
 public:
@@ -38,6 +39,13 @@ public:
 
     // Reads at most this many datagrams per wake-up before letting the event loop run again.
     static constexpr int MaxDatagramsPerWakeUp = 8192;
+    // Once a wake-up has emptied the socket, the next read waits this long, so that a steady stream is
+    // read in large batches rather than a few datagrams per wake-up. The first datagram after a quiet
+    // spell is read at once; none waits in the socket for longer than this plus the reads before it.
+    static constexpr int GatherMs = 4;
+    // ... as long as a wake-up takes no more than this many (about 500,000 datagrams/s); a faster stream
+    // is read again as soon as datagrams wait.
+    static constexpr int GatherAtMost = 2048;
 
 signals:
     void DataArrival(int bytesTotal);
