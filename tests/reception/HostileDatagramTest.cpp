@@ -42,9 +42,9 @@ private slots:
         QTest::newRow("no host name") << QByteArray("<13>Sep  9 20:04:58 sensor[Fan]:") << "KNOWN"
                                       << " Fan"
                                       << "  " << 1;
-        QTest::newRow("busybox, no host") << QByteArray("<13>Sep  9 20:04:58 root: Temp=40 C") << "root:"
+        QTest::newRow("busybox, no host") << QByteArray("<13>Sep  9 20:04:58 root: Temp=40 C") << "KNOWN"
                                           << " Old"
-                                          << " 40 " << 2;
+                                          << " 40 " << 1;
         QTest::newRow("tag without brackets") << QByteArray("<13>Sep  9 20:04:58 H sensor: T=1 C") << "H"
                                               << " Old"
                                               << " 1 " << 2;
@@ -61,9 +61,9 @@ private slots:
                                       << " A"
                                       << " 4 " << 2;
         QTest::newRow("RFC 5424") << QByteArray("<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg")
-                                  << "32:12.123Z"
+                                  << "host"
                                   << " Old"
-                                  << " host " << 2;
+                                  << " msg " << 2;
         QTest::newRow("invalid UTF-8 as Latin-1")
             << QByteArray("<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0") << "H"
             << " T\u00b0"
