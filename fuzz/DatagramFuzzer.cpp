@@ -7,10 +7,15 @@
 // reproduction pass HistoryBytes). Every PrefillEvery-th grid starts with all but a few of its 32,767
 // host rows taken, so the last rows and the dropping of further hosts are fuzzed too.
 //
+// Every input that is not one of the other syslog layouts (ReadingCut::shapeOf says Bsd) must be cut
+// exactly as the frozen reference cutting (FrozenBsdCut) cuts it, slice for slice.
+//
 // A breach found after many inputs depends on all of them: the datagrams fed to the grid since it was
 // rebuilt are written to grid-history-<pid>.bin (in $ZARARE_FUZZ_HISTORY_DIR, else the current folder),
 // and `ZARARE_FUZZ_REPLAY=that-file fuzz_datagram` feeds them again with the same checks.
 
+#include "FrozenBsdCut.h"
+#include "core/ReadingCut.h"
 #include "grid/FlexGrid.h"
 #include "net/UdpSocket.h"
 #include "reception/DatagramReception.h"
@@ -155,6 +160,27 @@ void checkAll(Grid &g) {
     expect(g.cells.rowCount() == hosts, "grid model rows differ from the host rows");
 }
 
+bool same(ReadingCut::Slice a, ReadingCut::Slice b) {
+    return a.pos == b.pos && a.len == b.len;
+}
+
+// A BSD reading is cut as it always was; any other shape starts with a strict priority.
+void compareWithFrozen(const QString &text) {
+    const std::u16string_view t(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
+    const ReadingCut::Result now = ReadingCut::cut(t);
+    if (now.shape != ReadingCut::Shape::Bsd) {
+        expect(text.startsWith(QLatin1Char('<')), "a text without a leading priority taken for a new layout",
+               -1, -1, text);
+        return;
+    }
+    const ReadingCut::Result old = FrozenBsdCut::cut(t);
+    expect(same(now.date, old.date) && same(now.time, old.time) && now.hasHost == old.hasHost &&
+               same(now.host, old.host) && now.hasSensor == old.hasSensor && same(now.sensor, old.sensor) &&
+               same(now.value, old.value) && same(now.rest, old.rest) && !now.dateMade &&
+               !now.stampFromClock && !now.hostFromSender,
+           "a BSD reading is cut differently from the frozen reference", -1, -1, text);
+}
+
 void feed(Grid &g, QByteArrayView bytes) {
     DatagramReception &rx = g.reception;
     HostGrid &hosts = rx.hostGrid;
@@ -163,6 +189,7 @@ void feed(Grid &g, QByteArrayView bytes) {
     // parsed the same way, so the row and slot the grid must choose are known beforehand.
     ReadingParser next = rx.reading;
     next.udpdata = DatagramText::decode(bytes);
+    compareWithFrozen(next.udpdata);
     next.parseudp();
     const int hostsBefore = hosts.hostcount();
     const int knownRow = g.rows.value(next.hostname, 0);

@@ -36,6 +36,103 @@ View cut(View text, std::size_t start, std::size_t length) {
 Slice sliceOf(View whole, View part) {
     return {std::size_t(part.data() - whole.data()), part.size()};
 }
+
+bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool digitsAt(View t, std::size_t at, std::size_t count) {
+    if (at + count > t.size())
+        return false;
+    for (std::size_t i = at; i < at + count; ++i)
+        if (!isDigit(t[i]))
+            return false;
+    return true;
+}
+
+// Length of a priority of one to three digits at the very start ("<13>"), or 0.
+std::size_t strictPriority(View t) {
+    std::size_t i = 1;
+    if (t.empty() || t[0] != u'<')
+        return 0;
+    while (i < t.size() && i <= 3 && isDigit(t[i]))
+        ++i;
+    return i > 1 && i < t.size() && t[i] == u'>' ? i + 1 : 0;
+}
+
+constexpr char16_t Months[12][4] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
+                                    u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
+
+// A BSD time stamp and its space, "Sep  9 20:04:58 ", at `at`.
+bool bsdStampAt(View t, std::size_t at) {
+    if (at + 16 > t.size())
+        return false;
+    const View month = t.substr(at, 3);
+    bool named = false;
+    for (const auto &m : Months)
+        named = named || month == View(m, 3);
+    return named && t[at + 3] == u' ' && (t[at + 4] == u' ' || isDigit(t[at + 4])) && isDigit(t[at + 5]) &&
+           t[at + 6] == u' ' && digitsAt(t, at + 7, 2) && t[at + 9] == u':' && digitsAt(t, at + 10, 2) &&
+           t[at + 12] == u':' && digitsAt(t, at + 13, 2) && t[at + 15] == u' ';
+}
+
+// Length of an RFC 3339 time stamp at `at` that a space follows (the space not counted), or 0.
+std::size_t isoStampAt(View t, std::size_t at) {
+    if (!(digitsAt(t, at, 4) && at + 19 <= t.size() && t[at + 4] == u'-' && digitsAt(t, at + 5, 2) &&
+          t[at + 7] == u'-' && digitsAt(t, at + 8, 2) && t[at + 10] == u'T' && digitsAt(t, at + 11, 2) &&
+          t[at + 13] == u':' && digitsAt(t, at + 14, 2) && t[at + 16] == u':' && digitsAt(t, at + 17, 2)))
+        return 0;
+    const int month = (t[at + 5] - u'0') * 10 + (t[at + 6] - u'0');
+    if (month < 1 || month > 12)
+        return 0;
+    std::size_t i = at + 19;
+    if (i < t.size() && t[i] == u'.') {
+        std::size_t digits = 0;
+        while (i + 1 < t.size() && isDigit(t[i + 1]) && digits < 9)
+            ++i, ++digits;
+        if (digits == 0)
+            return 0;
+        ++i;
+    }
+    if (i < t.size() && t[i] == u'Z')
+        ++i;
+    else if (i + 6 <= t.size() && (t[i] == u'+' || t[i] == u'-') && digitsAt(t, i + 1, 2) &&
+             t[i + 3] == u':' && digitsAt(t, i + 4, 2))
+        i += 6;
+    else
+        return 0;
+    return i < t.size() && t[i] == u' ' ? i - at : 0;
+}
+
+// Whether the word at `at` (to the first space or the end) is a tag: it holds a "[", or it ends with
+// its only ":".
+bool tagWordAt(View t, std::size_t at) {
+    std::size_t colons = 0, end = at;
+    bool bracket = false;
+    for (; end < t.size() && t[end] != u' '; ++end) {
+        bracket = bracket || t[end] == u'[';
+        colons += t[end] == u':';
+    }
+    return end > at && (bracket || (colons == 1 && t[end - 1] == u':'));
+}
+
+// The date of an RFC 3339 time stamp at `at` as a BSD one: "2026-09-09" gives "Sep  9".
+void makeDate(View t, std::size_t at, Result &r) {
+    const int month = (t[at + 5] - u'0') * 10 + (t[at + 6] - u'0');
+    std::copy(Months[month - 1], Months[month - 1] + 3, r.madeDate);
+    r.madeDate[3] = u' ';
+    r.madeDate[4] = t[at + 8] == u'0' ? u' ' : t[at + 8];
+    r.madeDate[5] = t[at + 9];
+    r.dateMade = true;
+    r.time = {at + 11, 8};
+}
+
+// The end of the word at `at`: the first space at or after it, or the end of the text.
+std::size_t wordEnd(View t, std::size_t at) {
+    while (at < t.size() && t[at] != u' ')
+        ++at;
+    return at;
+}
 } // namespace
 
 View trim(View text) {
@@ -47,8 +144,156 @@ View trim(View text) {
     return text.substr(begin, end - begin);
 }
 
+namespace {
+
+// The value runs from after the first "=" of the message `d` (or from its start) to the next space or
+// the end; the message is the rest.
+void cutValue(View text, View d, Result &r) {
+    const std::size_t q = find(d, u'=');
+    const std::size_t space = find(d, u' ', q + 1);
+    const std::size_t length = space > 0 ? space - q - 1 : d.size() - std::min(q, d.size());
+    r.value = sliceOf(text, trim(cut(d, q + 1, length)));
+    r.rest = sliceOf(text, d);
+}
+
+// From the tag on, by the BSD rules: the sensor name lies between the first "[" and the first "]" after
+// it, and the message proper follows the first colon. `d` is what follows the host.
+void cutTail(View text, View d, Result &r) {
+    if (const std::size_t b = find(d, u'['); b > 0) {
+        if (const std::size_t e = find(d, u']', b + 1); e > 0) {
+            r.hasSensor = true;
+            r.sensor = sliceOf(text, trim(cut(d, b + 1, e - b - 1)));
+        }
+    }
+    if (const std::size_t c = find(d, u':'); c > 0)
+        d = trim(cut(d, c + 1, Cap));
+    cutValue(text, d, r);
+}
+
+// Just past the structured-data element that opens at `at` ("[id name="value" ...]"): a "]" inside a
+// quoted value, or escaped by a backslash there, does not end it.
+std::size_t elementEnd(View t, std::size_t at) {
+    bool quoted = false;
+    for (std::size_t i = at + 1; i < t.size(); ++i) {
+        if (quoted && t[i] == u'\\')
+            ++i;
+        else if (t[i] == u'"')
+            quoted = !quoted;
+        else if (!quoted && t[i] == u']')
+            return i + 1;
+    }
+    return t.size();
+}
+
+// "<PRI>1 TIMESTAMP HOST APP PROCID MSGID SD MSG", each header field one word, "-" for none. A tag
+// holding a "[" runs to the "]" after it, spaces included (logger writes "sensor[CPU Temp]" as the
+// application name unchanged). Structured data and a byte-order mark before the message are skipped.
+void cut5424(View t, std::size_t at, Result &r) {
+    std::size_t i = at + 2; // past "1 "
+    if (t[i] == u'-') {
+        r.stampFromClock = true;
+        i += 2;
+    } else {
+        const std::size_t n = isoStampAt(t, i);
+        makeDate(t, i, r);
+        i += n + 1;
+    }
+
+    std::size_t e = wordEnd(t, i);
+    if (e == i || (e == i + 1 && t[i] == u'-')) {
+        r.hostFromSender = true;
+    } else {
+        r.hasHost = true;
+        r.host = {i, std::min(e - i, Cap)};
+    }
+
+    i = std::min(e + 1, t.size());
+    e = wordEnd(t, i);
+    if (const std::size_t b = t.substr(i, e - i).find(u'['); b != View::npos) {
+        if (const std::size_t close = t.find(u']', i + b + 1); close != View::npos) {
+            r.hasSensor = true;
+            r.sensor = sliceOf(t, trim(t.substr(i + b + 1, std::min(close - i - b - 1, Cap))));
+            e = wordEnd(t, close);
+        }
+    }
+    for (int field = 0; field < 2; ++field) { // the process id and the message id
+        i = std::min(e + 1, t.size());
+        e = wordEnd(t, i);
+    }
+
+    i = std::min(e + 1, t.size());
+    if (i < t.size() && t[i] == u'-')
+        ++i;
+    else
+        while (i < t.size() && t[i] == u'[')
+            i = elementEnd(t, i);
+    if (i < t.size() && t[i] == u' ')
+        ++i;
+    if (i < t.size() && t[i] == u'\uFEFF')
+        ++i; // the mark decoded from UTF-8
+    else if (t.substr(i, 3) == u"\u00EF\u00BB\u00BF")
+        i += 3; // the same bytes in a datagram read as Latin-1
+    cutValue(t, trim(t.substr(i, Cap)), r);
+}
+
+// The BSD layout with an RFC 3339 time stamp, without a host field, or without both: the time stamp (if
+// any) and the host (if any) are taken, the rest is cut by the BSD rules.
+void cutBsdLike(View t, std::size_t at, Shape shape, Result &r) {
+    std::size_t i = at;
+    if (shape == Shape::IsoStamp) {
+        const std::size_t n = isoStampAt(t, i);
+        makeDate(t, i, r);
+        i += n + 1;
+    } else if (shape == Shape::NoHost) {
+        r.date = {i, 6};
+        r.time = {i + 7, 8};
+        i += 16;
+    } else {
+        r.stampFromClock = true;
+    }
+
+    if (shape == Shape::IsoStamp && !tagWordAt(t, i)) {
+        // As after a BSD time stamp: the host runs to the first space; with none, the previous stays.
+        const std::size_t e = wordEnd(t, i);
+        if (e < t.size()) {
+            r.hasHost = true;
+            r.host = {i, std::min(e - i, Cap)};
+            i = e + 1;
+        }
+    } else {
+        r.hostFromSender = true;
+    }
+    cutTail(t, t.substr(i, Cap), r);
+}
+
+} // namespace
+
+Shape shapeOf(View t) {
+    const std::size_t p = strictPriority(t);
+    if (p == 0)
+        return Shape::Bsd;
+    if (p + 3 < t.size() && t[p] == u'1' && t[p + 1] == u' ' &&
+        ((t[p + 2] == u'-' && t[p + 3] == u' ') || isoStampAt(t, p + 2) > 0))
+        return Shape::Rfc5424;
+    if (isoStampAt(t, p) > 0)
+        return Shape::IsoStamp;
+    if (bsdStampAt(t, p))
+        return tagWordAt(t, p + 16) ? Shape::NoHost : Shape::Bsd;
+    return tagWordAt(t, p) ? Shape::Bare : Shape::Bsd;
+}
+
 Result cut(View text) {
     Result r;
+    r.shape = shapeOf(text);
+    if (r.shape == Shape::Rfc5424) {
+        cut5424(text, strictPriority(text), r);
+        return r;
+    }
+    if (r.shape != Shape::Bsd) {
+        cutBsdLike(text, strictPriority(text), r.shape, r);
+        return r;
+    }
+
     View d = text;
 
     // A leading priority such as "<13>": the first ">" anywhere in the text is taken.
@@ -65,26 +310,7 @@ Result cut(View text) {
         r.hasHost = true;
         r.host = sliceOf(text, trim(cut(d, 1, s - 1)));
     }
-    d = cut(d, s + 1, Cap);
-
-    // The sensor name lies between the first "[" and the first "]" after it.
-    if (const std::size_t b = find(d, u'['); b > 0) {
-        if (const std::size_t e = find(d, u']', b + 1); e > 0) {
-            r.hasSensor = true;
-            r.sensor = sliceOf(text, trim(cut(d, b + 1, e - b - 1)));
-        }
-    }
-
-    // The message proper follows the first colon.
-    if (const std::size_t c = find(d, u':'); c > 0)
-        d = trim(cut(d, c + 1, Cap));
-
-    // The value runs from after the first "=" (or from the start) to the next space or the end.
-    const std::size_t q = find(d, u'=');
-    const std::size_t space = find(d, u' ', q + 1);
-    const std::size_t length = space > 0 ? space - q - 1 : d.size() - std::min(q, d.size());
-    r.value = sliceOf(text, trim(cut(d, q + 1, length)));
-    r.rest = sliceOf(text, d);
+    cutTail(text, cut(d, s + 1, Cap), r);
     return r;
 }
 

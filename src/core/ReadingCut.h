@@ -11,6 +11,11 @@
 // first ":" and the value runs from after its first "=" to the next space. Every remainder is capped at
 // 255 characters. Nothing is validated: any text is cut by the same rules.
 //
+// Four other layouts that stock syslog senders write are cut by their own rules (see Shape). A text is
+// taken for one of them only when it begins with a priority of one to three digits ("<13>") followed
+// exactly by that layout's opening, checked character by character; every other text, however odd, is
+// cut by the BSD rules above and gives the fields it always gave.
+//
 // Plain C++ with no toolkit, so that it builds for every target the program has.
 namespace ReadingCut {
 
@@ -21,6 +26,20 @@ struct Slice {
     std::size_t len = 0;
 };
 
+enum class Shape {
+    Bsd,      // "<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C", and anything not below
+    Rfc5424,  // "<13>1 2026-09-09T20:04:58.1+02:00 OFFICE sensor[CPU Temp] - - [x a="1"] Temp=45.0 C":
+              //   "1 ", then an RFC 3339 time stamp or "-", then a space
+    IsoStamp, // "<13>2026-09-09T20:04:58.1+02:00 OFFICE sensor[CPU Temp]: Temp=45.0 C": an RFC 3339
+              //   time stamp and a space in place of the BSD one
+    NoHost,   // "<13>Sep  9 20:04:58 sensor[CPU Temp]: Temp=45.0 C": a well-formed BSD time stamp
+              //   ("Sep  9 20:04:58 ", a month name, a day of one or two digits) and then a tag word
+    Bare,     // "<13>sensor[CPU Temp]: Temp=45.0 C": a tag word right after the priority
+};
+// A tag word runs to the first space (or the end) and either holds a "[" or ends with its only ":".
+// An RFC 3339 time stamp is "YYYY-MM-DDTHH:MM:SS", an optional "." and one to nine digits, then "Z" or
+// "+HH:MM" / "-HH:MM"; the month must be 01 to 12.
+
 struct Result {
     Slice date;
     Slice time;
@@ -30,7 +49,18 @@ struct Result {
     Slice sensor;           // the tag text without surrounding spaces
     Slice value;            // without surrounding spaces
     Slice rest;             // the message after the first colon, trimmed
+
+    Shape shape = Shape::Bsd;
+    // An RFC 3339 date is given as a BSD one ("Sep  9"), which is not in the text: then `date` is empty
+    // and these six characters are the date.
+    bool dateMade = false;
+    char16_t madeDate[6] = {};
+    bool stampFromClock = false; // no time stamp (or "-"): the receiving time is the reading's time
+    bool hostFromSender = false; // no host field (or "-"): the sender's address is the host
 };
+
+// The shape of a text, by the rules above.
+Shape shapeOf(std::u16string_view text);
 
 Result cut(std::u16string_view text);
 

@@ -9,6 +9,7 @@
 #include "geometry/Twips.h"
 #include "geometry/WindowGeometry.h"
 #include "mainwindow/ComputerName.h"
+#include "mainwindow/StatisticsWindow.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 
@@ -87,11 +88,13 @@ MainForm::MainForm(QWidget *parent)
     ToolsMenu = menuBar()->addMenu(QStringLiteral("Tools"));
     ToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
     OptionsMenu = command(ToolsMenu, "OptionsMenu", "Options");
+    StatisticsMenu = command(ToolsMenu, "StatisticsMenu", "Statistics...");
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
     AboutMenu = command(HelpMenu, "AboutMenu", "About");
     connect(ExitMenu, &QAction::triggered, this, &MainForm::ExitMenu_Click);
     connect(OptionsMenu, &QAction::triggered, this, &MainForm::OptionsMenu_Click);
+    connect(StatisticsMenu, &QAction::triggered, this, &MainForm::StatisticsMenu_Click);
     connect(AboutMenu, &QAction::triggered, this, &MainForm::AboutMenu_Click);
     // The menu bar from the keyboard: F10, or Alt pressed and released on its own, opens the first menu.
     auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -238,6 +241,8 @@ void MainForm::Form_Unload() {
     QCoreApplication::processEvents();
     frmOptions::unload();
     frmOptions::setContext(nullptr, nullptr);
+    if (statistics)
+        statistics->close();
 }
 
 void MainForm::closeEvent(QCloseEvent *event) {
@@ -256,6 +261,14 @@ void MainForm::OptionsMenu_Click() {
     options->show();
     options->raise();
     options->activateWindow();
+}
+
+void MainForm::StatisticsMenu_Click() {
+    if (!statistics)
+        statistics = new StatisticsWindow([this] { return reception.statistics(); }, this);
+    statistics->show();
+    statistics->raise();
+    statistics->activateWindow();
 }
 
 void MainForm::AboutMenu_Click() {

@@ -32,6 +32,7 @@ public:
 
     void ExitMenu_Click();
     void OptionsMenu_Click();
+    void StatisticsMenu_Click();
     void AboutMenu_Click();
 
     // The geometry capture: Height, Width, Top and Left into the options dialog's geometry boxes.
@@ -64,6 +65,8 @@ public:
     QMenu *HelpMenu = nullptr;
     QAction *ExitMenu = nullptr;
     QAction *OptionsMenu = nullptr;
+    QAction *StatisticsMenu = nullptr;
+    class StatisticsWindow *statistics = nullptr; // made when first asked for
     QAction *AboutMenu = nullptr;
 
     // The grid's size as last set, in twips.

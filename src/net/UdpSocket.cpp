@@ -19,6 +19,8 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <QVariant>
+
+#include <cstring>
 #endif
 
 namespace PortText {
@@ -67,6 +69,11 @@ struct UdpSocket::Backend {
     std::vector<char> buffers = std::vector<char>(size_t(Batch) * SlotBytes);
     mmsghdr msgs[Batch];
     iovec iov[Batch];
+    // Each datagram's sender, and the system's count of datagrams dropped for want of buffer space.
+    sockaddr_in6 names[Batch];
+    static constexpr size_t ControlBytes = CMSG_SPACE(sizeof(std::uint32_t));
+    alignas(cmsghdr) char control[Batch][ControlBytes];
+    qint64 drops = -1;
 
     Backend() {
         gather.setSingleShot(true);
@@ -78,6 +85,8 @@ struct UdpSocket::Backend {
             iov[i].iov_len = SlotBytes;
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
+            msgs[i].msg_hdr.msg_name = &names[i];
+            msgs[i].msg_hdr.msg_control = control[i];
         }
     }
     ~Backend() {
@@ -98,6 +107,25 @@ struct UdpSocket::Backend {
         fd = -1;
         port = 0;
         rcvbuf = 0;
+        drops = -1;
+    }
+
+    // Before every receive: the system writes how much of each name and control buffer it used.
+    void prepare() {
+        for (int i = 0; i < Batch; ++i) {
+            msgs[i].msg_hdr.msg_flags = 0;
+            msgs[i].msg_hdr.msg_namelen = sizeof names[i];
+            msgs[i].msg_hdr.msg_controllen = ControlBytes;
+        }
+    }
+
+    void readDrops(msghdr &h) {
+        for (cmsghdr *c = CMSG_FIRSTHDR(&h); c; c = CMSG_NXTHDR(&h, c))
+            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+                std::uint32_t count;
+                std::memcpy(&count, CMSG_DATA(c), sizeof count);
+                drops = count;
+            }
     }
 
     static QString reason(int err) {
@@ -116,7 +144,7 @@ struct UdpSocket::Backend {
         }
     }
 
-    bool open(quint16 wanted, QString *why) {
+    bool open(quint16 wanted, int buffer, QString *why) {
         int s = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         bool v6 = s >= 0;
         if (!v6)
@@ -147,9 +175,12 @@ struct UdpSocket::Backend {
             return false;
         }
         // As large a receive buffer as allowed: FORCE passes the system cap where we have the right.
-        int size = WantedReceiveBuffer;
+        int size = buffer > 0 ? buffer : WantedReceiveBuffer;
         if (::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
             ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        int on = 1;
+        if (::setsockopt(s, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0)
+            drops = 0;
         socklen_t len = sizeof rcvbuf;
         ::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &rcvbuf, &len);
 
@@ -164,7 +195,7 @@ struct UdpSocket::Backend {
 };
 
 bool UdpSocket::openPort(quint16 port, QString *why) {
-    if (!backend_->open(port, why))
+    if (!backend_->open(port, wantedBuffer_, why))
         return false;
     backend_->notifier = std::make_unique<QSocketNotifier>(backend_->fd, QSocketNotifier::Read);
     // One wake-up: by the notifier (the first datagram after a quiet spell) or by the gather timer.
@@ -179,15 +210,19 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
         int taken = 0;
         bool more = false; // stopped by the time bound with datagrams left
         while (b.fd >= 0 && taken < MaxDatagramsPerWakeUp) {
-            for (int i = 0; i < Backend::Batch; ++i)
-                b.msgs[i].msg_hdr.msg_flags = 0;
+            b.prepare();
             const int n = ::recvmmsg(b.fd, b.msgs, Backend::Batch, MSG_DONTWAIT, nullptr);
             if (n <= 0)
                 break; // EAGAIN: drained (or an error the next wake-up will meet again)
             const int fdAtStart = b.fd;
-            for (int i = 0; i < n && b.fd == fdAtStart; ++i)
+            for (int i = 0; i < n && b.fd == fdAtStart; ++i) {
+                msghdr &h = b.msgs[i].msg_hdr;
+                b.readDrops(h);
+                sender_ = h.msg_namelen > 0 ? SenderAddress::fromSockaddr(static_cast<sockaddr *>(h.msg_name))
+                                            : SenderAddress();
                 deliver(QByteArrayView(static_cast<const char *>(b.iov[i].iov_base),
                                        qsizetype(b.msgs[i].msg_len)));
+            }
             taken += n;
             if (n < Backend::Batch)
                 break;
@@ -228,12 +263,32 @@ int UdpSocket::receiveBufferBytes() const {
     return backend_->rcvbuf;
 }
 
+qint64 UdpSocket::kernelDrops() const {
+    return backend_->drops;
+}
+
 #else // QUdpSocket fallback
 
 struct UdpSocket::Backend {
     std::unique_ptr<QUdpSocket> socket;
     QByteArray buffer;
+    QHostAddress from;
 };
+
+namespace {
+SenderAddress senderOf(const QHostAddress &a) {
+    bool isV4 = false;
+    const quint32 v4 = a.toIPv4Address(&isV4); // IPv4-mapped IPv6 too
+    if (isV4)
+        return SenderAddress::v4(v4);
+    if (a.protocol() != QAbstractSocket::IPv6Protocol)
+        return {};
+    const Q_IPV6ADDR raw = a.toIPv6Address();
+    std::uint8_t bytes[16];
+    std::memcpy(bytes, raw.c, 16);
+    return SenderAddress::v6(bytes);
+}
+} // namespace
 
 bool UdpSocket::openPort(quint16 port, QString *why) {
     auto socket = std::make_unique<QUdpSocket>();
@@ -245,7 +300,8 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
                                                                        : socket->errorString();
         return false;
     }
-    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, WantedReceiveBuffer);
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                            wantedBuffer_ > 0 ? wantedBuffer_ : WantedReceiveBuffer);
     backend_->socket = std::move(socket);
     connect(backend_->socket.get(), &QUdpSocket::readyRead, this, [this] {
         if (delivering_)
@@ -256,9 +312,10 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
         while (s && s == b.socket.get() && s->hasPendingDatagrams() && taken++ < MaxDatagramsPerWakeUp) {
             const qint64 size = s->pendingDatagramSize();
             b.buffer.resize(qMax<qint64>(size, 1));
-            const qint64 got = s->readDatagram(b.buffer.data(), b.buffer.size());
+            const qint64 got = s->readDatagram(b.buffer.data(), b.buffer.size(), &b.from);
             if (got < 0)
                 break;
+            sender_ = senderOf(b.from);
             deliver(QByteArrayView(b.buffer.constData(), got));
         }
     });
@@ -275,6 +332,10 @@ bool UdpSocket::isBound() const {
 
 quint16 UdpSocket::localPort() const {
     return backend_->socket ? backend_->socket->localPort() : 0;
+}
+
+qint64 UdpSocket::kernelDrops() const {
+    return -1; // QUdpSocket does not report the system's drops
 }
 
 int UdpSocket::receiveBufferBytes() const {
@@ -316,5 +377,6 @@ void UdpSocket::deliver(QByteArrayView datagram) {
     current_ = datagram;
     emit DataArrival(int(datagram.size()));
     current_ = QByteArrayView();
+    sender_ = SenderAddress();
     delivering_ = false;
 }

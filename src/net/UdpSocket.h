@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/SenderAddress.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QObject>
@@ -36,6 +38,15 @@ public:
     // The datagram being delivered; empty outside a DataArrival handler. The view stays valid until the
     // handler returns.
     QByteArrayView GetData() const { return current_; }
+    // Where that datagram came from (Unknown outside a handler, or where the system does not say).
+    const SenderAddress &sender() const { return sender_; }
+
+    // Datagrams the system dropped since the port was opened because the receive buffer was full, as
+    // of the last datagram read; -1 where the system does not report it.
+    qint64 kernelDrops() const;
+    // The receive buffer to ask for at the next bind, in bytes (0: the default, as large as allowed).
+    // Tests ask for a small one to overflow it.
+    void requestReceiveBuffer(int bytes) { wantedBuffer_ = bytes; }
 
     // Reads at most this many datagrams per wake-up before letting the event loop run again.
     static constexpr int MaxDatagramsPerWakeUp = 8192;
@@ -57,6 +68,8 @@ private:
 
     std::unique_ptr<Backend> backend_;
     QByteArrayView current_;
+    SenderAddress sender_;
+    int wantedBuffer_ = 0;
     bool delivering_ = false;
 };
 

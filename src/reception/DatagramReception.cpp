@@ -11,14 +11,34 @@ DatagramReception::DatagramReception(UdpSocket &socket, FlexGrid &grid, QObject 
 }
 
 void DatagramReception::DudUDP_DataArrival(int) {
-    processDatagram(socket_.GetData());
+    const SenderAddress &from = socket_.sender();
+    if (!allow_.allows(from)) {
+        ++rejected_;
+        frame_.request();
+        return;
+    }
+    processDatagram(socket_.GetData(), &from);
 }
 
-void DatagramReception::processDatagram(QByteArrayView bytes) {
+void DatagramReception::processDatagram(QByteArrayView bytes, const SenderAddress *sender) {
+    ++accepted_;
     DatagramText::decodeInto(bytes, reading.udpdata);
     ReceivedBytes.add(double(bytes.size()));
     PacketsReceived.add(1);
     frame_.request();
+    reading.sender = sender;
     reading.parseudp();
+    reading.sender = nullptr;
+    notUnderstood_ += reading.understood ? 0 : 1;
     hostGrid.fillgrid(reading);
+}
+
+DatagramReception::Statistics DatagramReception::statistics() const {
+    Statistics s;
+    s.accepted = accepted_;
+    s.rejected = rejected_;
+    s.notUnderstood = notUnderstood_;
+    s.kernelDrops = socket_.kernelDrops();
+    s.bufferBytes = socket_.receiveBufferBytes();
+    return s;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/FrameTimer.h"
+#include "net/AllowList.h"
 #include "reception/HostGrid.h"
 #include "reception/ReadingParser.h"
 #include "reception/TrafficCounter.h"
@@ -21,8 +22,23 @@ public:
 
     // The socket's data-arrival handler: takes the waiting datagram and processes it.
     void DudUDP_DataArrival(int bytesTotal);
-    // Counts, parses and stores one datagram's bytes.
-    void processDatagram(QByteArrayView bytes);
+    // Counts, parses and stores one datagram's bytes; `sender`, when known, is the host of a line
+    // without a host field.
+    void processDatagram(QByteArrayView bytes, const SenderAddress *sender = nullptr);
+
+    // Who may send: datagrams from elsewhere are dropped unread and counted apart. Empty: everyone.
+    void setAllowList(const AllowList &list) { allow_ = list; }
+    const AllowList &allowList() const { return allow_; }
+
+    // What the statistics window shows.
+    struct Statistics {
+        quint64 accepted = 0;      // datagrams taken (the allow list let them in)
+        quint64 rejected = 0;      // datagrams from senders the allow list keeps out
+        quint64 notUnderstood = 0; // accepted lines without a bracketed tag or without a value
+        qint64 kernelDrops = -1;   // dropped by the system, the receive buffer being full; -1: not known
+        int bufferBytes = 0;       // the receive buffer the system granted
+    };
+    Statistics statistics() const;
 
     ReadingParser reading;
     HostGrid hostGrid;
@@ -35,4 +51,8 @@ signals:
 private:
     UdpSocket &socket_;
     FrameTimer frame_;
+    AllowList allow_;
+    quint64 accepted_ = 0;
+    quint64 rejected_ = 0;
+    quint64 notUnderstood_ = 0;
 };

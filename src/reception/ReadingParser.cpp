@@ -3,6 +3,8 @@
 #include "core/ReadingCut.h"
 #include "text/TextBuffer.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 
 namespace {
@@ -65,10 +67,39 @@ void ReadingParser::parseudp() {
     const ReadingCut::Result r = ReadingCut::cut(std::u16string_view(d.utf16(), size_t(d.size())));
     const auto field = [&](ReadingCut::Slice s) { return d.mid(qsizetype(s.pos), qsizetype(s.len)); };
 
-    assign(msgdate, field(r.date));
-    assign(msgtime, field(r.time));
-    if (r.hasHost)
+    if (r.stampFromClock) {
+        // The receiving time, written as a BSD time stamp ("Sep  9", "20:04:58").
+        static const char Months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+        const QDateTime now = QDateTime::currentDateTime();
+        const int m = now.date().month() - 1, day = now.date().day();
+        const QTime t = now.time();
+        const char16_t date[6] = {char16_t(Months[3 * m]),
+                                  char16_t(Months[3 * m + 1]),
+                                  char16_t(Months[3 * m + 2]),
+                                  u' ',
+                                  char16_t(day < 10 ? u' ' : u'0' + day / 10),
+                                  char16_t(u'0' + day % 10)};
+        const auto two = [](int v, char16_t *out) {
+            out[0] = char16_t(u'0' + v / 10);
+            out[1] = char16_t(u'0' + v % 10);
+        };
+        char16_t time[8] = {0, 0, u':', 0, 0, u':', 0, 0};
+        two(t.hour(), time);
+        two(t.minute(), time + 3);
+        two(t.second(), time + 6);
+        assign(msgdate, QStringView(date, 6));
+        assign(msgtime, QStringView(time, 8));
+    } else {
+        assign(msgdate, r.dateMade ? QStringView(r.madeDate, 6) : field(r.date));
+        assign(msgtime, field(r.time));
+    }
+    if (r.hasHost) {
         assign(hostname, field(r.host));
+    } else if (r.hostFromSender && sender && sender->family != SenderAddress::Unknown) {
+        char16_t text[SenderAddress::MaxText];
+        assign(hostname, QStringView(text, qsizetype(sender->text(text))));
+    }
+    understood = r.hasSensor && r.value.len > 0;
     if (r.hasSensor)
         assignPadded(sensorname, field(r.sensor), false);
     assignPadded(sensorvalue, field(r.value), true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/SenderAddress.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -12,6 +14,11 @@
 // a datagram of any other shape is cut by the same rules. Fields are never cleared between datagrams,
 // so a reading without a host (no space) or without a bracketed tag keeps the previous host or sensor
 // name. Every remainder is capped at 255 characters.
+//
+// RFC 5424 lines, BSD lines with an RFC 3339 time stamp, and lines without a host field or without both
+// time stamp and host fill the same fields (see ReadingCut): an RFC 3339 date is written as a BSD one
+// ('Sep  9', the sender's own clock, fractions dropped); a line without a host takes the sender's
+// address as host, and one without a time stamp the receiving time.
 class ReadingParser {
 public:
     QString udpdata;     // the datagram's text; after parsing, the message after the first colon
@@ -20,6 +27,12 @@ public:
     QString hostname;    // the host name, without surrounding spaces
     QString sensorname;  // one space, then the bracketed tag without surrounding spaces
     QString sensorvalue; // one space, the value without surrounding spaces, one space
+
+    // Where the datagram came from, for lines without a host; with none given such a line keeps the
+    // previous host.
+    const SenderAddress *sender = nullptr;
+    // After parsing: whether the line had a bracketed tag and a value.
+    bool understood = false;
 
     void parseudp();
 

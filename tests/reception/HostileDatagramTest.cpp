@@ -22,33 +22,57 @@ class HostileDatagramTest : public QObject {
 private slots:
     void outcomes_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QStringList>("cells"); // column 0 of its row, the name and value cells of its slot
-        QTest::addColumn<int>("hosts");         // host rows afterwards
-        QTest::newRow("empty") << QByteArray() << QStringList{"KNOWN", " Old", "  "} << 1;
-        QTest::newRow("one byte") << QByteArray("x") << QStringList{"KNOWN", " Old", "  "} << 1;
-        QTest::newRow("only a time stamp")
-            << QByteArray("<13>Sep  9 20:04:58") << QStringList{"KNOWN", " Old", "  "} << 1;
-        QTest::newRow("no host name")
-            << QByteArray("<13>Sep  9 20:04:58 sensor[Fan]:") << QStringList{"KNOWN", " Fan", "  "} << 1;
-        QTest::newRow("busybox, no host")
-            << QByteArray("<13>Sep  9 20:04:58 root: Temp=40 C") << QStringList{"root:", " Old", " 40 "} << 2;
-        QTest::newRow("several = and :")
-            << QByteArray("<13>Sep  9 20:04:58 H s[A]: a:b=c=d e:f") << QStringList{"H", " A", " c=d "} << 2;
+        QTest::addColumn<QString>("host");  // column 0 of the row the reading went to
+        QTest::addColumn<QString>("name");  // the name cell of its slot
+        QTest::addColumn<QString>("value"); // the value cell of its slot
+        QTest::addColumn<int>("hosts");     // host rows afterwards
+
+        QTest::newRow("empty") << QByteArray() << "KNOWN"
+                               << " Old"
+                               << "  " << 1;
+        QTest::newRow("one byte") << QByteArray("x") << "KNOWN"
+                                  << " Old"
+                                  << "  " << 1;
+        QTest::newRow("only >") << QByteArray(">") << "KNOWN"
+                                << " Old"
+                                << "  " << 1;
+        QTest::newRow("only a time stamp") << QByteArray("<13>Sep  9 20:04:58") << "KNOWN"
+                                           << " Old"
+                                           << "  " << 1;
+        QTest::newRow("no host name") << QByteArray("<13>Sep  9 20:04:58 sensor[Fan]:") << "KNOWN"
+                                      << " Fan"
+                                      << "  " << 1;
+        QTest::newRow("busybox, no host") << QByteArray("<13>Sep  9 20:04:58 root: Temp=40 C") << "KNOWN"
+                                          << " Old"
+                                          << " 40 " << 1;
+        QTest::newRow("tag without brackets") << QByteArray("<13>Sep  9 20:04:58 H sensor: T=1 C") << "H"
+                                              << " Old"
+                                              << " 1 " << 2;
+        QTest::newRow("brackets reversed") << QByteArray("<13>Sep  9 20:04:58 H x]y[CPU]: T=2 C") << "H"
+                                           << " CPU"
+                                           << " 2 " << 2;
+        QTest::newRow("several = and :") << QByteArray("<13>Sep  9 20:04:58 H s[A]: a:b=c=d e:f") << "H"
+                                         << " A"
+                                         << " c=d " << 2;
         QTest::newRow("NUL inside") << QByteArray("<13>Sep  9 20:04:58 H s[A") + '\0' + QByteArray("B]: T=3")
-                                    << QStringList{"H", QStringLiteral(" A") + QChar(0) + QStringLiteral("B"),
-                                                   " 3 "}
+                                    << "H" << QStringLiteral(" A") + QChar(0) + QStringLiteral("B") << " 3 "
                                     << 2;
-        QTest::newRow("CR LF ending")
-            << QByteArray("<13>Sep  9 20:04:58 H s[A]: T=4\r\n") << QStringList{"H", " A", " 4 "} << 2;
-        QTest::newRow("invalid UTF-8 as Latin-1") << QByteArray("<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0")
-                                                  << QStringList{"H", " T\u00b0", " 5\u00b0 "} << 2;
+        QTest::newRow("CR LF ending") << QByteArray("<13>Sep  9 20:04:58 H s[A]: T=4\r\n") << "H"
+                                      << " A"
+                                      << " 4 " << 2;
+        QTest::newRow("RFC 5424") << QByteArray("<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg")
+                                  << "host"
+                                  << " Old"
+                                  << " msg " << 2;
+        QTest::newRow("invalid UTF-8 as Latin-1")
+            << QByteArray("<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0") << "H"
+            << " T\u00b0"
+            << " 5\u00b0 " << 2;
         // The first ">" is byte 62; no space follows it, so the host stays, and "\\" lies between "[" and
         // "]".
         QTest::newRow("every byte value")
-            << allBytes()
-            << QStringList{"KNOWN", " \\",
-                           QLatin1Char(' ') + QString::fromLatin1(allBytes().mid(79)) + QLatin1Char(' ')}
-            << 1;
+            << allBytes() << "KNOWN"
+            << " \\" << QLatin1Char(' ') + QString::fromLatin1(allBytes().mid(79)) + QLatin1Char(' ') << 1;
     }
     void outcomes() {
         QFETCH(QByteArray, bytes);
@@ -66,7 +90,9 @@ private slots:
         const int row = reception.hostGrid.hostrow();
         const int col = reception.hostGrid.sensorcol();
         QVERIFY(row >= 1 && col >= 3);
-        QTEST((QStringList{grid.textAt(row, 0), grid.textAt(row, col), grid.textAt(row, col + 1)}), "cells");
+        QTEST(grid.textAt(row, 0), "host");
+        QTEST(grid.textAt(row, col), "name");
+        QTEST(grid.textAt(row, col + 1), "value");
     }
 
     void maximumDatagramKeepsEveryFieldWithinItsCap() {
