@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QTableView;
+class SensorView;
 
 // The main window: the traffic counters along the top and the host grid below them, fed by the UDP
 // socket it owns; the File, Tools and Help menus; start-up from the settings file and shutdown.
@@ -65,6 +66,8 @@ public:
     QAction *ExitMenu = nullptr;
     QAction *OptionsMenu = nullptr;
     QAction *AboutMenu = nullptr;
+    // The "By Sensor" view in the grid's place, with its View menu and File commands.
+    SensorView *sensorView = nullptr;
 
     // The grid's size as last set, in twips.
     float gridWidth() const { return gridWidth_; }
