@@ -45,13 +45,15 @@ bool toNumber(QStringView text, double *number) {
 Key keyOf(QStringView cell, int row) {
     Key key;
     key.row = row;
-    key.text = trimmed(cell);
-    if (key.text.isEmpty())
+    const QStringView text = trimmed(cell);
+    if (text.isEmpty()) {
         key.kind = Key::Empty;
-    else if (toNumber(key.text, &key.number))
+    } else if (toNumber(text, &key.number)) {
         key.kind = Key::Number;
-    else
+    } else {
         key.kind = Key::Text;
+        key.text = text.toString();
+    }
     return key;
 }
 

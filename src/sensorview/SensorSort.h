@@ -20,8 +20,8 @@ struct Key {
     enum Kind : unsigned char { Number, Text, Empty };
     Kind kind = Empty;
     double number = 0;
-    QStringView text; // must stay valid while the keys are sorted
-    int row = 0;      // what is being ordered (its place before sorting breaks ties)
+    QString text; // a copy, for texts that are no numbers only
+    int row = 0;  // what is being ordered (its place before sorting breaks ties)
 };
 
 Key keyOf(QStringView cell, int row);

@@ -223,6 +223,8 @@ void SensorTableModel::sync() {
         order_.clear();
         columnNames_.clear();
         knownHosts_ = shownSensors_ = knownPool_ = 0;
+        memoColumn_ = -1;
+        sortPending_ = false;
         hostMatches_ = sensorMatches_ = 0;
         endResetModel();
     }
@@ -366,6 +368,8 @@ void SensorTableModel::setHiddenHosts(const QStringList &patterns) {
 void SensorTableModel::sort(int column, Qt::SortOrder order) {
     if (column > shownSensors_)
         column = -1;
+    if (column != sortColumn_)
+        sortPending_ = false; // the keys being read are another column's
     sortColumn_ = column;
     sortOrder_ = order;
     resortTimer_.stop();
@@ -373,7 +377,7 @@ void SensorTableModel::sort(int column, Qt::SortOrder order) {
 }
 
 void SensorTableModel::scheduleResort() {
-    if (!resortTimer_.isActive())
+    if (!resortTimer_.isActive() && !sortPending_)
         resortTimer_.start(ResortMs);
 }
 
@@ -382,12 +386,92 @@ void SensorTableModel::refreshNow() {
     sync();
     if (sortColumn_ >= 0) {
         resortTimer_.stop();
+        sortPending_ = false;
         resort();
+        while (sortPending_) // a test or an export wants the order now
+            resort();
     }
 }
 
-// Reorders the rows, keeping every persistent index (the selection, the current cell) on its host.
+namespace {
+int namesIn(const quint64 *filled) {
+    static constexpr quint64 odd = 0xAAAAAAAAAAAAAAAAull; // columns 1, 3, 5, ... of each word
+    // Name columns are 3 ... 129: the odd columns of the first three words, less columns 1 and 131+.
+    const int n = qPopulationCount(filled[0] & odd & ~quint64(2)) + qPopulationCount(filled[1] & odd) +
+                  qPopulationCount(filled[2] & odd & 0x2ull);
+    return n;
+}
+} // namespace
+
+// The value column of the sort column's sensor in a grid row, through the row's memo: a remembered slot
+// is checked by its one name cell (a name, once stored, keeps its slot), a remembered absence holds while
+// the row gains no name; otherwise the row is searched and remembered.
+int SensorTableModel::sortValueColumn(int gridRow) {
+    const QString *cells = grid_.rowTexts(gridRow);
+    if (!cells)
+        return 0;
+    SlotMemo &m = memo_[size_t(gridRow)];
+    const std::vector<const void *> &names = columnNames_[size_t(memoColumn_)];
+    if (m.slot) {
+        const void *chars = cells[m.slot].constData();
+        if (std::find(names.begin(), names.end(), chars) != names.end())
+            return m.slot + 1;
+    } else if (m.names && m.names == namesIn(grid_.rowFilled(gridRow)) + 1) {
+        return 0;
+    }
+    const int value = valueColumnOf(gridRow, memoColumn_);
+    m.slot = quint8(value ? value - 1 : 0);
+    m.names = quint8(namesIn(grid_.rowFilled(gridRow)) + 1);
+    return value;
+}
+
+// Re-sorts the rows: reads the sort column's cell of every row, a slice at a time, then orders them.
 void SensorTableModel::resort() {
+    if (order_.empty() || sortColumn_ < 0) {
+        sortPending_ = false;
+        applySort();
+        return;
+    }
+    if (!sortPending_) {
+        sortPending_ = true;
+        sortRows_ = order_;
+        keys_.clear();
+        keys_.reserve(sortRows_.size());
+    }
+    if (sortColumn_ >= 1 && memoColumn_ != sortColumn_ - 1) {
+        memo_.assign(size_t(knownHosts_) + 1, SlotMemo());
+        memoColumn_ = sortColumn_ - 1;
+    }
+    memo_.resize(size_t(knownHosts_) + 1);
+    QElapsedTimer slice;
+    slice.start();
+    while (keys_.size() < sortRows_.size()) {
+        const int gridRow = sortRows_[keys_.size()];
+        SensorSort::Key k;
+        if (sortColumn_ == LastReadingColumn) { // the longest silent first
+            k.kind = SensorSort::Key::Number;
+            k.number = double(heard_[size_t(gridRow)]);
+            k.row = gridRow;
+        } else {
+            const int col = sortValueColumn(gridRow);
+            k = SensorSort::keyOf(col ? QStringView(grid_.textAt(gridRow, col)) : QStringView(), gridRow);
+        }
+        keys_.push_back(std::move(k));
+        if ((keys_.size() & 255) == 0 && slice.elapsed() >= SliceMs && keys_.size() < sortRows_.size()) {
+            QTimer::singleShot(0, this, [this] {
+                if (sortPending_)
+                    resort();
+            });
+            return;
+        }
+    }
+    sortPending_ = false;
+    applySort();
+}
+
+// Puts the rows in the order of the keys just read (rows that came meanwhile follow them; rows left
+// out meanwhile stay out), keeping every persistent index (the selection, the current cell) on its host.
+void SensorTableModel::applySort() {
     if (order_.empty())
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -400,22 +484,23 @@ void SensorTableModel::resort() {
     if (sortColumn_ < 0) {
         std::sort(order_.begin(), order_.end());
     } else {
-        std::vector<SensorSort::Key> keys(order_.size());
-        for (size_t i = 0; i < order_.size(); ++i) {
-            const int gridRow = order_[i];
-            SensorSort::Key &k = keys[i];
-            k.row = gridRow;
-            if (sortColumn_ == LastReadingColumn) { // the longest silent first
-                k.kind = SensorSort::Key::Number;
-                k.number = double(heard_[size_t(gridRow)]);
-            } else {
-                const int col = valueColumnOf(gridRow, sortColumn_ - 1);
-                k = SensorSort::keyOf(col ? QStringView(grid_.textAt(gridRow, col)) : QStringView(), gridRow);
+        SensorSort::sort(keys_, sortOrder_);
+        // 1: in the rows now, 2: placed
+        std::vector<quint8> state(size_t(knownHosts_) + 1, 0);
+        for (const int r : order_)
+            state[size_t(r)] = 1;
+        std::vector<int> sorted;
+        sorted.reserve(order_.size());
+        for (const SensorSort::Key &k : keys_)
+            if (state[size_t(k.row)] == 1) {
+                state[size_t(k.row)] = 2;
+                sorted.push_back(k.row);
             }
-        }
-        SensorSort::sort(keys, sortOrder_);
-        for (size_t i = 0; i < keys.size(); ++i)
-            order_[i] = keys[i].row;
+        for (const int r : order_)
+            if (state[size_t(r)] == 1)
+                sorted.push_back(r);
+        order_ = std::move(sorted);
+        keys_.clear();
     }
     identity_ = sortColumn_ < 0 && int(order_.size()) == knownHosts_;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sensorview/NameFilter.h"
+#include "sensorview/SensorSort.h"
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -87,6 +88,8 @@ private:
     bool sensorFiltered(int sensorColumn) const;
     void rebuildRows();
     void resort();
+    void applySort();
+    int sortValueColumn(int gridRow);
     void scheduleResort();
     int valueColumnOf(int gridRow, int sensorColumn) const;
     QString valueText(int row, int column) const;
@@ -109,6 +112,21 @@ private:
     int hostMatches_ = 0, sensorMatches_ = 0; // names the filter text matches
     std::vector<NameFilter> hiddenColumns_, hiddenHosts_;
     bool identity_ = true; // order_ is every host in order of arrival
+
+    // Where the sort column's sensor sits in each grid row, so that a re-sort reads one name cell per row
+    // instead of all 64: slot (0 none) and, for a row without it, 1 + how many names the row held then.
+    struct SlotMemo {
+        quint8 slot = 0;
+        quint8 names = 0;
+    };
+    std::vector<SlotMemo> memo_;
+    int memoColumn_ = -1;
+    // A re-sort reads every row's cell of the sort column, SliceMs at a time between turns of the event
+    // loop (32,767 rows spread over much memory take longer than a frame), then orders the rows at once.
+    static constexpr int SliceMs = 8;
+    std::vector<int> sortRows_; // the rows being read, as they stood when the re-sort began
+    std::vector<SensorSort::Key> keys_;
+    bool sortPending_ = false;
 
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
