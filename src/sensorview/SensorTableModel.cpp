@@ -377,7 +377,7 @@ void SensorTableModel::sort(int column, Qt::SortOrder order) {
 }
 
 void SensorTableModel::scheduleResort() {
-    if (!resortTimer_.isActive() && !sortPending_)
+    if (!resortTimer_.isActive())
         resortTimer_.start(ResortMs);
 }
 
@@ -457,7 +457,7 @@ void SensorTableModel::resort() {
             k = SensorSort::keyOf(col ? QStringView(grid_.textAt(gridRow, col)) : QStringView(), gridRow);
         }
         keys_.push_back(std::move(k));
-        if ((keys_.size() & 255) == 0 && slice.elapsed() >= SliceMs && keys_.size() < sortRows_.size()) {
+        if ((keys_.size() & 255) == 0 && slice.elapsed() >= sliceMs_ && keys_.size() < sortRows_.size()) {
             QTimer::singleShot(0, this, [this] {
                 if (sortPending_)
                     resort();

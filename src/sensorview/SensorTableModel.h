@@ -37,6 +37,8 @@ public:
     SensorTableModel(FlexGrid &grid, const HostGrid &hosts, QObject *parent = nullptr);
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
+    // How long a re-sort may read rows before it lets the event loop run (0: every 256 rows).
+    void setSortSliceForTesting(int ms) { sliceMs_ = ms; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -127,6 +129,7 @@ private:
     std::vector<int> sortRows_; // the rows being read, as they stood when the re-sort began
     std::vector<SensorSort::Key> keys_;
     bool sortPending_ = false;
+    int sliceMs_ = SliceMs;
 
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;

@@ -132,6 +132,31 @@ private slots:
         QCOMPARE(hosts(), QStringLiteral("a|b|c|d|e|f"));
     }
 
+    // A re-sort read in slices between turns of the event loop ends in order, with the hosts that came
+    // and the readings that changed meanwhile, and the current cell still on its host.
+    void slicedSortEndsInOrder() {
+        model->setSortSliceForTesting(0);
+        QAbstractItemModelTester tester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (int h = 0; h < 2000; ++h)
+            send(QStringLiteral("h%1").arg(h), QStringLiteral("T"), QString::number((h * 7919) % 1009));
+        model->refreshNow();
+        const QPersistentModelIndex held = model->index(5, 1);
+        model->sort(1, Qt::DescendingOrder);
+        QVERIFY(model->headerData(0, Qt::Vertical).toString() == QLatin1String("h0")); // not yet sorted
+        send(QStringLiteral("late"), QStringLiteral("T"), QStringLiteral("5000"));
+        send(QStringLiteral("h3"), QStringLiteral("T"), QStringLiteral("-1"));
+        QTRY_COMPARE(model->rowCount(), 2001);
+        QTRY_COMPARE(model->headerData(0, Qt::Vertical).toString(), QStringLiteral("late")); // next re-sort
+        QCOMPARE(model->headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
+        double previous = 1e9;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const double v = model->index(r, 1).data().toDouble();
+            QVERIFY2(v <= previous, qPrintable(QString::number(r)));
+            previous = v;
+        }
+        QCOMPARE(model->headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
+    }
+
     void lastReadingPutsSilentHostsFirst() {
         sendAll({"a:T=1", "b:T=1", "c:T=1"});
         clock = 5000;
