@@ -13,22 +13,32 @@
 //   zarare-bench memory [--hosts H] [--sensors S] [--rounds K]
 //   zarare-bench worst  [--unbounded]          32,767 hosts x 64 sensors with every cell as long as a
 //       datagram allows and every name different, fed straight to the reception path: peak memory
+//   zarare-bench sortflood [--hosts H] [--seconds T]   H hosts (32,767) with 64 of 500 distinct sensors,
+//       the By Sensor view shown and sorted by a sensor, re-sorted by a click every 500 ms during a
+//       full-speed flood over all hosts: the worst event-loop gap (--readings: the same load with the
+//       Readings grid shown and nothing sorted)
 //   zarare-bench soak   [--seconds T]          two generators at full speed for T s (default 60): the worst
 //       event-loop gap, memory every second, and whether every datagram the kernel delivered was counted
 // Sets of measurements, each run in a child process, with a table against the targets:
 //   zarare-bench hosts    [--repeat K]         cost per datagram, 32,767 hosts against 10
 //   zarare-bench standard [--repeat K]         everything above, and the bare counter for reference
+// drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid.
 // Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --verbose (Qt's
 // messages on standard error).
 
 #include "BenchCommon.h"
+#include "Readings.h"
 #include "mainwindow/MainForm.h"
+#include "sensorview/SensorTableModel.h"
+#include "sensorview/SensorView.h"
 #include "settings/SettingsFile.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -218,6 +228,11 @@ public:
     int ownBuffer() const { return ownBuffer_; }
     int rows() const { return form_.grid.Rows(); }
     int enlargeBuffer(int bytes) { return Bench::forceReceiveBuffer(fd_, bytes); }
+    SensorView &sensorView() { return *form_.sensorView; }
+    void showSensors() {
+        form_.sensorView->showBySensor(true);
+        settle(100);
+    }
 
     // Lets the event loop run for a while (first paint, frame timers).
     static void settle(int ms) {
@@ -411,6 +426,8 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         std::fprintf(stderr, "zarare-bench: the monitor's socket is not bound\n");
         return 1;
     }
+    if (opt.text("view", "") == "sensors")
+        subject.showSensors();
     const double baseMb = double(Bench::residentMemoryKb()) / 1024;
 
     Bench::Load load;
@@ -441,6 +458,51 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
                     opt.flag("unbounded") ? "no" : "yes", hosts, sensors, fed, subject.rows() - 1,
                     double(subject.textChars()) / 1e6, double(Bench::peakMemoryKb()) / 1024,
                     double(Bench::residentMemoryKb()) / 1024, baseMb);
+        std::fflush(stdout);
+        return 0;
+    }
+    if (mode == "sortflood") {
+        // Every host with the generator's 16 sensors (the flood's) and 48 of 484 more, 500 names in all.
+        const int hosts = int(opt.number("hosts", 32767));
+        Bench::ReadingComposer composer(hosts, 16);
+        char text[512];
+        for (int h = 0; h < hosts; ++h) {
+            for (int s = 0; s < 16; ++s)
+                subject.feed(QByteArrayView(text, qsizetype(composer.compose((long long)h * 16 + s, text))));
+            const QByteArray host = QByteArray::fromStdString(Bench::hostName(h));
+            for (int k = 0; k < 48; ++k)
+                subject.feed("<13>Dec  6 20:00:00 " + host + " sensor[Probe " +
+                             QByteArray::number((h * 48 + k) % 484) + "]: Temp=" + QByteArray::number(k) +
+                             " C");
+            if (h % 512 == 0)
+                QCoreApplication::processEvents();
+        }
+        // --readings: the same load with the Readings grid shown and nothing sorted, for comparison.
+        const bool sorting = !opt.flag("readings");
+        SensorView &view = subject.sensorView();
+        if (sorting) {
+            subject.showSensors();
+            view.table()->sortByColumn(1, Qt::DescendingOrder);
+        }
+        QTimer clicks;
+        QObject::connect(&clicks, &QTimer::timeout, [&view] {
+            QHeaderView *header = view.table()->horizontalHeader();
+            view.table()->sortByColumn(1, header->sortIndicatorOrder() == Qt::AscendingOrder
+                                              ? Qt::DescendingOrder
+                                              : Qt::AscendingOrder);
+        });
+        if (sorting)
+            clicks.start(500);
+        load.hosts = hosts;
+        load.sensors = 16;
+        load.seconds = opt.real("seconds", 5);
+        const Phase p = subject.run(load, false);
+        std::printf(
+            "result receiver=monitor load=sortflood view=%s hosts=%d sensors=500 columns=%d sent=%lld "
+            "counted=%lld seconds=%.4f rate=%.0f gap_ms=%.1f hwm_mb=%.1f rows=%d\n",
+            sorting ? "sensors" : "readings", hosts, view.model()->columnCount() - 1, p.sent, p.counted,
+            p.seconds, p.seconds > 0 ? double(p.counted) / p.seconds : 0.0, p.maxGapMs,
+            double(Bench::peakMemoryKb()) / 1024, subject.rows() - 1);
         std::fflush(stdout);
         return 0;
     }
@@ -654,6 +716,17 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         rows.push_back({"drain ratio monitor / bare", fmt("%.2f", ratio), ">= 0.6", ratio >= 0.6});
         rows.push_back({"worst event-loop gap while draining (ms)", fmt("%.1f", maxOf(monitor, "gap_ms")),
                         "< 50", maxOf(monitor, "gap_ms") < 50});
+        const auto bySensor =
+            repeat(times, [&] { return child(self, "drain --view sensors" + drainLoad + common); });
+        const double sensorRate = medianOf(bySensor, "rate");
+        const double viewRatio = rate > 0 ? sensorRate / rate : 0;
+        rows.push_back(
+            {"drain with the By Sensor view shown (datagrams/s)", fmt("%.0f", sensorRate), "", true});
+        rows.push_back({"  ratio to the Readings view", fmt("%.2f", viewRatio), ">= 0.9", viewRatio >= 0.9});
+        const auto sorting = child(self, "sortflood --hosts 32767 --seconds 5" + common);
+        rows.push_back({"sorting 32,767 hosts x 500 sensors in a flood: gap (ms)",
+                        fmt("%.1f", num(sorting, "gap_ms")), "< 50",
+                        num(sorting, "gap_ms") < 50 && !sorting.empty()});
 
         const auto paced =
             child(self, "paced --probe --rate 300000 --seconds 10 --hosts 100 --sensors 16" + common);
@@ -684,6 +757,11 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
                         fmt("%.1f", num(memory, "hwm_mb")), "< 300",
                         num(memory, "hwm_mb") > 0 && num(memory, "hwm_mb") < 300});
         rows.push_back({"  of which before any reading (MB)", fmt("%.1f", num(memory, "base_mb")), "", true});
+        const auto memorySensors = child(self, "memory --view sensors --hosts 32767 --sensors 64" + common);
+        const double more = num(memorySensors, "hwm_mb") - num(memory, "hwm_mb");
+        rows.push_back({"  with the By Sensor view shown: peak (MB) / more",
+                        fmt("%.1f / %+.1f", num(memorySensors, "hwm_mb"), more), "< +30",
+                        !memorySensors.empty() && more < 30});
         rows.push_back(
             {"  rows / counted / lost",
              fmt("%.0f / %.0f / %.0f", num(memory, "rows"), num(memory, "counted"), num(memory, "lost")), "",
@@ -706,11 +784,12 @@ int main(int argc, char **argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     const Bench::Options opt(argc, argv, 2);
     if (mode == "drain" || mode == "paced" || mode == "flood" || mode == "memory" || mode == "soak" ||
-        mode == "worst")
+        mode == "worst" || mode == "sortflood")
         return measure(mode, opt, argc, argv);
     if (mode == "hosts" || mode == "standard")
         return measureSet(mode, opt);
-    std::fprintf(stderr, "usage: zarare-bench drain|paced|flood|memory|soak|worst|hosts|standard [options]\n"
-                         "  see the comment at the top of bench/harness.cpp\n");
+    std::fprintf(
+        stderr, "usage: zarare-bench drain|paced|flood|memory|soak|worst|sortflood|hosts|standard [options]\n"
+                "  see the comment at the top of bench/harness.cpp\n");
     return 2;
 }

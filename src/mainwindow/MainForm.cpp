@@ -10,6 +10,7 @@
 #include "geometry/WindowGeometry.h"
 #include "mainwindow/ComputerName.h"
 #include "mainwindow/StatisticsWindow.h"
+#include "sensorview/SensorView.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 
@@ -142,6 +143,7 @@ MainForm::MainForm(QWidget *parent)
     MSFlexGrid1->setAccessibleName(QStringLiteral("Hosts"));
     MSFlexGrid1->setTabKeyNavigation(false); // Tab leaves the grid; the arrow keys walk it
     Twips::place(MSFlexGrid1, GridLeft, GridTop, GridDesignWidth, GridDesignHeight);
+    sensorView = new SensorView({this, MSFlexGrid1, FileMenu, ExitMenu, HelpMenu}, grid, reception.hostGrid);
 
     resize(Twips::toPixelsX(ClientWidth, this),
            Twips::toPixelsY(ClientHeight, this) + menuBar()->sizeHint().height());
@@ -373,6 +375,7 @@ void MainForm::Form_Resize() {
     gridWidth_ = WindowGeometry::width(this) - GridWidthAllowance;
     gridHeight_ = qMax(0.0f, WindowGeometry::height(this) - GridHeightAllowance);
     MSFlexGrid1->resize(Twips::toPixelsX(gridWidth_, this), Twips::toPixelsY(gridHeight_, this));
+    sensorView->followReadings();
     captureGeometry();
 }
 

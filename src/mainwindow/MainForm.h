@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QTableView;
+class SensorView;
 
 // The main window: the traffic counters along the top and the host grid below them, fed by the UDP
 // socket it owns; the File, Tools and Help menus; start-up from the settings file and shutdown.
@@ -68,6 +69,8 @@ public:
     QAction *StatisticsMenu = nullptr;
     class StatisticsWindow *statistics = nullptr; // made when first asked for
     QAction *AboutMenu = nullptr;
+    // The "By Sensor" view in the grid's place, with its View menu and File commands.
+    SensorView *sensorView = nullptr;
 
     // The grid's size as last set, in twips.
     float gridWidth() const { return gridWidth_; }

@@ -12,6 +12,9 @@ void HostGrid::reset() {
     sensorcol_ = 0;
     index_.clear();
     names_.clear();
+    pool_.clear();
+    sensorColumns_.clear();
+    sensorColumnOf_.clear();
     lastHost_.clear();
     lastRow_ = 0;
 }
@@ -116,6 +119,28 @@ int HostGrid::findSlot(int row, QStringView wanted) const {
     return match ? match : lowestBit(empty);
 }
 
+const QString &HostGrid::poolName(const QString &name) {
+    const auto found = names_.constFind(name);
+    if (found != names_.cend())
+        return pool_[size_t(*found)].text;
+    // A new name: a copy of its own (the parser goes on reusing its buffer), and a column for its
+    // trimmed form unless another spelling of it came first.
+    const QString text(name.constData(), name.size());
+    const QString trimmed = ReadingParser::trim(text).toString();
+    int column = -1;
+    if (!trimmed.isEmpty()) {
+        column = sensorColumnOf_.value(trimmed, -1);
+        if (column < 0) {
+            column = int(sensorColumns_.size());
+            sensorColumns_.append(trimmed);
+            sensorColumnOf_.insert(trimmed, column);
+        }
+    }
+    names_.insert(text, int(pool_.size()));
+    pool_.push_back({text, column});
+    return pool_.back().text;
+}
+
 void HostGrid::fillgrid(const ReadingParser &reading) {
     hostrow_ = 0;
     if (hostcount_ == 0)
@@ -145,10 +170,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
 
     grid_.setCol(sensorcol_);
     if (grid_.textAt(row, sensorcol_) != reading.sensorname) {
-        auto pooled = names_.constFind(reading.sensorname);
-        if (pooled == names_.cend()) // a copy of its own: the parser goes on reusing its buffer
-            pooled = names_.insert(QString(reading.sensorname.constData(), reading.sensorname.size()));
-        grid_.setTextAt(row, sensorcol_, *pooled);
+        grid_.setTextAt(row, sensorcol_, poolName(reading.sensorname));
     }
     grid_.setForeColorAt(row, sensorcol_, FlexGrid::Blue);
     grid_.copyTextAt(row, sensorcol_ + 1, reading.sensorvalue);

@@ -4,8 +4,10 @@
 #include "reception/ReadingParser.h"
 
 #include <QHash>
-#include <QSet>
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 // The rules that store readings in the grid: one row per host in order of first arrival (column 0 the
 // host, 1 the date, 2 the time of its latest stored reading), and 64 sensor slots per row, each a name
@@ -42,6 +44,15 @@ public:
     // Row of a host name (exact, case-sensitive), 0 when absent.
     int rowOf(const QString &host) const { return index_.value(host, 0); }
 
+    // The sensor names of all hosts. Every name stored in a name cell is one of the pooled texts (the
+    // cell shares its characters), and each pooled text belongs to a sensor column: one per distinct
+    // trimmed name, in the order the names first arrived (-1 for a name that is only spaces).
+    int pooledNameCount() const { return int(pool_.size()); }
+    const QString &pooledName(int i) const { return pool_[size_t(i)].text; }
+    int pooledNameColumn(int i) const { return pool_[size_t(i)].column; }
+    int sensorColumnCount() const { return int(sensorColumns_.size()); }
+    const QString &sensorColumnName(int column) const { return sensorColumns_[column]; }
+
 private:
     int findRow(const QString &host);
     int findSlot(int row, QStringView wanted) const;
@@ -56,6 +67,14 @@ private:
     QString lastHost_;
     int lastRow_ = 0;
     // Sensor names as stored in the grid: a fleet reports the same names on every host, and one copy
-    // of each serves them all.
-    QSet<QString> names_;
+    // of each serves them all. names_ maps a stored name to its place in pool_.
+    struct PooledName {
+        QString text;
+        int column;
+    };
+    const QString &poolName(const QString &name);
+    QHash<QString, int> names_;
+    std::vector<PooledName> pool_;
+    QStringList sensorColumns_;          // trimmed names, in order of first arrival
+    QHash<QString, int> sensorColumnOf_; // trimmed name -> its index in sensorColumns_
 };

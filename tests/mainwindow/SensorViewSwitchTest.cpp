@@ -1,0 +1,157 @@
+#include "TestRegistry.h"
+#include "mainwindow/MainForm.h"
+#include "sensorview/SensorTableModel.h"
+#include "sensorview/SensorView.h"
+#include "settings/SettingsFile.h"
+#include "settings/frmOptions.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The "By Sensor" view inside the main window: its menus and keys, its place, what it exports and copies.
+class SensorViewSwitchTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    static QStringList titles(const QList<QAction *> &actions) {
+        QStringList out;
+        for (const QAction *a : actions)
+            out << (a->menu() ? a->menu()->title() : a->text());
+        return out;
+    }
+    static void feed(MainForm &form, const QStringList &readings) { // "host|sensor|value"
+        for (const QString &r : readings)
+            form.reception.processDatagram(QStringLiteral("<13>Sep  9 20:04:58 %1 sensor[%2]: Temp=%3 C")
+                                               .arg(r.section(QLatin1Char('|'), 0, 0),
+                                                    r.section(QLatin1Char('|'), 1, 1),
+                                                    r.section(QLatin1Char('|'), 2))
+                                               .toUtf8());
+        form.sensorView->model()->refreshNow();
+    }
+
+private slots:
+    void initTestCase() { SettingsFile::setFolderForTesting(dir.path()); }
+    void cleanup() { frmOptions::unload(); }
+
+    void switchesByMenuAndKeys() {
+        MainForm form;
+        form.Form_Load();
+        form.show();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        SensorView *view = form.sensorView;
+        QCOMPARE(titles(form.menuBar()->actions()), QStringList({"File", "Tools", "View", "Help"}));
+        QCOMPARE(titles(form.FileMenu->actions()), QStringList({"Export CSV...", "Copy", "Exit"}));
+        QCOMPARE(titles(view->ViewMenu->actions()), QStringList({"Readings", "By Sensor"}));
+        QCOMPARE(view->table()->accessibleName(), QStringLiteral("Sensors"));
+        QVERIFY(form.MSFlexGrid1->isVisible() && !view->isVisible());
+
+        QSignalSpy remembered(view, &SensorView::prefsChanged);
+        QTest::keyClick(&form, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(view->isVisible() && !form.MSFlexGrid1->isVisible());
+        QVERIFY(view->BySensorViewMenu->isChecked() && !view->ReadingsViewMenu->isChecked());
+        QCOMPARE(remembered.count(), 1);
+        QCOMPARE(remembered.at(0).at(0).value<SensorViewPrefs>().lines(), QStringList{"view by-sensor"});
+        // The grid's place and size, also after the window is resized.
+        QCOMPARE(view->geometry(), form.MSFlexGrid1->geometry());
+        form.resize(form.width() + 90, form.height() + 60);
+        QCOMPARE(view->geometry(), form.MSFlexGrid1->geometry());
+        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(view->filterBox()->hasFocus());
+
+        QTest::keyClick(&form, Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(form.MSFlexGrid1->isVisible() && !view->isVisible());
+        QCOMPARE(remembered.count(), 2);
+        // A remembered choice is applied at start-up without being told back.
+        SensorViewPrefs stored;
+        stored.bySensor = true;
+        view->setPrefs(stored);
+        QVERIFY(view->isVisible() && view->BySensorViewMenu->isChecked());
+        QCOMPARE(remembered.count(), 2);
+    }
+
+    void exports_data() {
+        QTest::addColumn<QStringList>("readings");
+        QTest::addColumn<QStringList>("hide");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<bool>("moveLast"); // the last column dragged to the front
+        QTest::addColumn<QByteArray>("csv");
+        QTest::newRow("quotes, commas and line breaks in names")
+            << QStringList{"pc|Fan \"top\"|900", "pc|a,b|1", "p,c|two\nlines|2"} << QStringList() << ""
+            << false
+            << QByteArray("Host,Last reading [s],\"Fan \"\"top\"\"\",\"a,b\",\"two\nlines\"\r\n"
+                          "pc,0,900,1,\r\n\"p,c\",0,,,2\r\n");
+        QTest::newRow("non-numbers") << QStringList{"h|T|n/a", "h|U|1,5", "h|V|-0.5e1"} << QStringList() << ""
+                                     << false
+                                     << QByteArray("Host,Last reading [s],T,U,V\r\nh,0,n/a,1.5,-0.5e1\r\n");
+        QTest::newRow("hidden columns")
+            << QStringList{"h|CPU 1|40", "h|Fan|900", "h|CPU 2|41"} << QStringList{"cpu*"} << "" << false
+            << QByteArray("Host,Last reading [s],Fan\r\nh,0,900\r\n");
+        QTest::newRow("view order and filter")
+            << QStringList{"a|T|1", "b|T|2", "b|U|3"} << QStringList() << "b" << true
+            << QByteArray("Host,U,Last reading [s],T\r\nb,3,0,2\r\n");
+    }
+    void exports() {
+        QFETCH(QStringList, readings);
+        QFETCH(QStringList, hide);
+        QFETCH(QString, filter);
+        QFETCH(bool, moveLast);
+        MainForm form;
+        form.Form_Load();
+        SensorView *view = form.sensorView;
+        view->model()->setClock([] { return qint64(0); });
+        SensorViewPrefs prefs;
+        prefs.bySensor = true;
+        prefs.hide = hide;
+        view->setPrefs(prefs);
+        view->filterBox()->setText(filter);
+        feed(form, readings);
+        if (moveLast) {
+            QHeaderView *header = view->table()->horizontalHeader();
+            header->moveSection(header->count() - 1, 0);
+        }
+        const QString path = dir.filePath(QStringLiteral("out.csv"));
+        QString error;
+        QVERIFY2(view->exportCsv(path, &error), qPrintable(error));
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QTEST(written.readAll(), "csv");
+        QVERIFY(!view->exportCsv(dir.filePath(QStringLiteral("no/such/folder/out.csv")), &error));
+        QVERIFY(error.contains(QLatin1String("Cannot write")));
+    }
+
+    void copiesAndHidesHosts() {
+        MainForm form;
+        form.Form_Load();
+        SensorView *view = form.sensorView;
+        view->showBySensor(true);
+        feed(form, {"a|T|1", "a|U|2", "b|T|3", "c|U|4"});
+        QTableView *table = view->table();
+        table->selectionModel()->select(
+            QItemSelection(table->model()->index(0, 1), table->model()->index(1, 2)),
+            QItemSelectionModel::Select);
+        view->CopyMenu->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\t2\n3\t\n"));
+
+        QSignalSpy remembered(view, &SensorView::prefsChanged);
+        view->hideHost(1);
+        QCOMPARE(remembered.count(), 1);
+        QCOMPARE(view->prefs().lines(), QStringList({"view by-sensor", "hide-host b"}));
+        QCOMPARE(table->model()->rowCount(), 2);
+        QCOMPARE(form.grid.rowCount(), 3); // the readings grid keeps every host
+        view->hideColumn(2);
+        QVERIFY(table->isColumnHidden(2) && !table->isColumnHidden(1));
+    }
+};
+ZARARE_TEST(SensorViewSwitchTest)
+#include "SensorViewSwitchTest.moc"
