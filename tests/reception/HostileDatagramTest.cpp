@@ -60,8 +60,7 @@ private slots:
         QTest::newRow("CR LF ending") << QByteArray("<13>Sep  9 20:04:58 H s[A]: T=4\r\n") << "H"
                                       << " A"
                                       << " 4 " << 2;
-        QTest::newRow("RFC 5424") << QByteArray("<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg")
-                                  << "host"
+        QTest::newRow("RFC 5424") << QByteArray("<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg") << "host"
                                   << " Old"
                                   << " msg " << 2;
         QTest::newRow("invalid UTF-8 as Latin-1")
