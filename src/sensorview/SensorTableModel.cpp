@@ -10,7 +10,7 @@
 #include <algorithm>
 
 namespace {
-constexpr int DateCol = 1, TimeCol = 2;
+constexpr int TimeCol = 2;
 
 qint64 monotonicMs() {
     static QElapsedTimer started = [] {
