@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QElapsedTimer>
 
 #include <algorithm>
 
@@ -15,7 +16,19 @@ QColor fromBgr(quint32 bgr) {
 }
 } // namespace
 
-FlexGrid::FlexGrid(QObject *parent) : QAbstractTableModel(parent), rows_(DesignRows), frame_(this) {
+namespace {
+qint64 monotonicMs() {
+    static const QElapsedTimer started = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return started.elapsed();
+}
+} // namespace
+
+FlexGrid::FlexGrid(QObject *parent)
+    : QAbstractTableModel(parent), rows_(DesignRows), clock_(monotonicMs), frame_(this) {
     connect(&frame_, &FrameTimer::fires, this, &FlexGrid::flush);
 }
 
@@ -86,12 +99,46 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
 void FlexGrid::copyTextAt(int row, int col, QStringView text) {
     RowData &r = writableRow(row);
     QString &cell = r.text[size_t(col)];
+    if (col >= FirstValueCol && (col - FirstValueCol) % 2 == 0) {
+        quint32 &stamp = r.stamp[size_t((col - FirstValueCol) / 2)];
+        if (writeStamp_ && stamp != writeStamp_) {
+            // Fresh after stale: the colour changes without any change of text.
+            if (staleMs_ > 0 && stamp && qint64(writeStamp_ - stamp) * 100 > staleMs_)
+                markDirty(row, col);
+            stamp = writeStamp_;
+        }
+    }
     if (TextBuffer::same(cell, text))
         return;
     textChars_ += text.size() - cell.size();
     TextBuffer::copyInto(cell, text);
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
+}
+
+qint64 FlexGrid::ageMs(int row, int col) const {
+    const RowData *r = rowAt(row);
+    if (!r || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return -1;
+    const quint32 stamp = r->stamp[size_t((col - FirstValueCol) / 2)];
+    return stamp ? std::max<qint64>(clock_() - (qint64(stamp) - 1) * 100, 0) : -1;
+}
+
+qint64 FlexGrid::rowAgeMs(int row) const {
+    const RowData *r = rowAt(row);
+    if (!r)
+        return -1;
+    const quint32 newest = *std::max_element(r->stamp.begin(), r->stamp.end());
+    return newest ? std::max<qint64>(clock_() - (qint64(newest) - 1) * 100, 0) : -1;
+}
+
+QString FlexGrid::ageText(qint64 ms) {
+    const qint64 s = ms / 1000;
+    if (s < 60)
+        return QStringLiteral("%1 s").arg(s);
+    if (s < 3600)
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+    return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
 }
 
 void FlexGrid::setForeColorAt(int row, int col, quint32 bgr) {
@@ -180,8 +227,28 @@ QVariant FlexGrid::cellData(int row, int col, int role) const {
         return textAt(row, col);
     case Qt::ForegroundRole:
         if (hasForeColor(row, col))
-            return QBrush(fromBgr(foreColorAt(row, col)));
+            return QBrush(fromBgr(foreColorAt(row, col))); // name cells keep their colour
+        if (row >= FixedRows && staleMs_ > 0) {
+            const qint64 age = col == 0 ? rowAgeMs(row) : ageMs(row, col);
+            if (age > staleMs_)
+                return QBrush(fromBgr(StaleGrey));
+        }
         return {};
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+        if (row < FixedRows)
+            return {};
+        if (col == 0) {
+            const qint64 age = rowAgeMs(row);
+            if (staleMs_ > 0 && age > staleMs_)
+                return QStringLiteral("silent for ") + ageText(age);
+            return {};
+        }
+        const qint64 age = ageMs(row, col);
+        if (age < 0)
+            return {};
+        return textAt(row, col).trimmed() + QStringLiteral(", ") + ageText(age) + QStringLiteral(" ago");
+    }
     default:
         return {};
     }
