@@ -17,13 +17,11 @@ QColor fromBgr(quint32 bgr) {
 } // namespace
 
 namespace {
+// The socket's clock: the times writers give come from it.
 qint64 monotonicMs() {
-    static const QElapsedTimer started = [] {
-        QElapsedTimer t;
-        t.start();
-        return t;
-    }();
-    return started.elapsed();
+    QElapsedTimer t;
+    t.start();
+    return t.msecsSinceReference();
 }
 } // namespace
 

@@ -166,6 +166,7 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
         notifier->setEnabled(false); // no nested wake-ups while handlers run
         QElapsedTimer clock;
         clock.start();
+        wakeUpMs_ = clock.msecsSinceReference();
         int taken = 0;
         while (b.fd >= 0 && taken < MaxDatagramsPerWakeUp) {
             for (int i = 0; i < Backend::Batch; ++i)
@@ -227,6 +228,9 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
             return;
         Backend &b = *backend_;
         QUdpSocket *s = b.socket.get();
+        QElapsedTimer clock;
+        clock.start();
+        wakeUpMs_ = clock.msecsSinceReference();
         int taken = 0;
         while (s && s == b.socket.get() && s->hasPendingDatagrams() && taken++ < MaxDatagramsPerWakeUp) {
             const qint64 size = s->pendingDatagramSize();

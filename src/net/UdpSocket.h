@@ -35,6 +35,9 @@ public:
     // The datagram being delivered; empty outside a DataArrival handler. The view stays valid until the
     // handler returns.
     QByteArrayView GetData() const { return current_; }
+    // A monotonic time (QElapsedTimer::msecsSinceReference) taken once at the start of each wake-up's
+    // reads: the arrival time of every datagram delivered in that wake-up.
+    qint64 wakeUpTimeMs() const { return wakeUpMs_; }
 
     // Reads at most this many datagrams per wake-up before letting the event loop run again.
     static constexpr int MaxDatagramsPerWakeUp = 8192;
@@ -50,6 +53,7 @@ private:
     std::unique_ptr<Backend> backend_;
     QByteArrayView current_;
     bool delivering_ = false;
+    qint64 wakeUpMs_ = 0;
 };
 
 namespace PortText {

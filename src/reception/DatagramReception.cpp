@@ -5,12 +5,13 @@
 #include "reception/DatagramText.h"
 
 DatagramReception::DatagramReception(UdpSocket &socket, FlexGrid &grid, QObject *parent)
-    : QObject(parent), hostGrid(grid), socket_(socket), frame_(this) {
+    : QObject(parent), hostGrid(grid), socket_(socket), grid_(grid), frame_(this) {
     connect(&socket_, &UdpSocket::DataArrival, this, &DatagramReception::DudUDP_DataArrival);
     connect(&frame_, &FrameTimer::fires, this, &DatagramReception::countersChanged);
 }
 
 void DatagramReception::DudUDP_DataArrival(int) {
+    grid_.setWriteTime(socket_.wakeUpTimeMs());
     processDatagram(socket_.GetData());
 }
 

@@ -34,5 +34,6 @@ signals:
 
 private:
     UdpSocket &socket_;
+    FlexGrid &grid_;
     FrameTimer frame_;
 };
