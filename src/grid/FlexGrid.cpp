@@ -130,6 +130,32 @@ qint64 FlexGrid::rowAgeMs(int row) const {
     return newest ? std::max<qint64>(clock_() - (qint64(newest) - 1) * 100, 0) : -1;
 }
 
+void FlexGrid::setRules(const RuleSet &rules) {
+    rules_ = rules;
+    boundsOf_.clear();
+    setStaleMs(rules.staleMs);
+    if (Rows() > FixedRows) {
+        markDirty(FixedRows, 0);
+        markDirty(Rows() - 1, Columns - 1);
+    }
+}
+
+AlarmLevel FlexGrid::alarmAt(int row, int col) const {
+    if (rules_.thresholds.empty() || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return AlarmLevel::None;
+    const QString &name = textAt(row, col - 1);
+    auto found = boundsOf_.constFind(name);
+    if (found == boundsOf_.cend())
+        found = boundsOf_.insert(name, rules_.boundsFor(name));
+    if (!*found)
+        return AlarmLevel::None;
+    QString value = textAt(row, col).trimmed();
+    value.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return ok ? (*found)->level(number) : AlarmLevel::None; // not a number: never an alarm
+}
+
 QString FlexGrid::ageText(qint64 ms) {
     const qint64 s = ms / 1000;
     if (s < 60)
@@ -232,6 +258,15 @@ QVariant FlexGrid::cellData(int row, int col, int role) const {
                 return QBrush(fromBgr(StaleGrey));
         }
         return {};
+    case Qt::BackgroundRole:
+        switch (alarmAt(row, col)) {
+        case AlarmLevel::Critical:
+            return QBrush(QColor(255, 96, 96));
+        case AlarmLevel::Warning:
+            return QBrush(QColor(255, 191, 0));
+        default:
+            return {};
+        }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole: {
         if (row < FixedRows)

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "grid/FrameTimer.h"
+#include "rules/Rules.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 
 #include <array>
@@ -79,6 +81,10 @@ public:
     // "45 s", "4 min 10 s", "2 h 5 min".
     static QString ageText(qint64 ms);
     static constexpr quint32 StaleGrey = 0x808080;
+    // Alarm bounds by sensor name: a value cell beyond a bound of the name left of it is painted with an
+    // amber (warning) or red (critical) background. Which rule a name takes is decided once per name.
+    void setRules(const RuleSet &rules);
+    AlarmLevel alarmAt(int row, int col) const;
 
     // The characters held by all cells together (a shared text counted once per cell).
     qint64 textChars() const { return textChars_; }
@@ -113,6 +119,8 @@ private:
     quint32 writeStamp_ = 0;
     qint64 staleMs_ = 60000;
     std::function<qint64()> clock_;
+    RuleSet rules_;
+    mutable QHash<QString, const Bounds *> boundsOf_; // name cell text -> its rule's bounds, or null
 
     // What views have been told, and what changed since.
     int publishedRows_ = DesignRows;

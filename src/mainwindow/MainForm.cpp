@@ -208,7 +208,7 @@ void MainForm::loadRules() {
     const QString path = rulesPath();
     QString failure;
     const RulesFile::Parsed parsed = RulesFile::read(path, &failure);
-    grid.setStaleMs(parsed.rules.staleMs);
+    grid.setRules(parsed.rules);
     if (!failure.isEmpty())
         MessageBox::warn(this, QStringLiteral("%1 could not be read: %2").arg(path, failure));
     else if (!parsed.errors.empty() || parsed.truncated)
