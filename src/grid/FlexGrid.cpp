@@ -28,6 +28,18 @@ qint64 monotonicMs() {
 FlexGrid::FlexGrid(QObject *parent)
     : QAbstractTableModel(parent), rows_(DesignRows), clock_(monotonicMs), frame_(this) {
     connect(&frame_, &FrameTimer::fires, this, &FlexGrid::flush);
+    ageTimer_.setInterval(1000);
+    connect(&ageTimer_, &QTimer::timeout, this, &FlexGrid::refreshAges);
+    ageTimer_.start();
+}
+
+void FlexGrid::refreshAges() {
+    const int body = publishedRows_ - FixedRows;
+    if (staleMs_ <= 0 || body <= 0)
+        return;
+    emit dataChanged(index(0, FirstValueCol - FixedCols), index(body - 1, Columns - 1 - FixedCols),
+                     {Qt::ForegroundRole, Qt::ToolTipRole});
+    emit headerDataChanged(Qt::Vertical, 0, body - 1);
 }
 
 FlexGrid::~FlexGrid() = default;

@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -84,6 +85,9 @@ public:
     // Alarm bounds by sensor name: a value cell beyond a bound of the name left of it is painted with an
     // amber (warning) or red (critical) background. Which rule a name takes is decided once per name.
     void setRules(const RuleSet &rules);
+    // Once a second while stale marking is on: tells views that the value cells and host cells may
+    // have changed colour (views repaint only what they show). The texts are not touched.
+    void refreshAges();
     AlarmLevel alarmAt(int row, int col) const;
 
     // The characters held by all cells together (a shared text counted once per cell).
@@ -120,6 +124,7 @@ private:
     qint64 staleMs_ = 60000;
     std::function<qint64()> clock_;
     RuleSet rules_;
+    QTimer ageTimer_;
     mutable QHash<QString, const Bounds *> boundsOf_; // name cell text -> its rule's bounds, or null
 
     // What views have been told, and what changed since.

@@ -58,6 +58,10 @@ private slots:
         QCOMPARE(g.data(value, Qt::ToolTipRole).toString(), QStringLiteral("45.0, 0 s ago"));
         QVERIFY(!g.data(value, Qt::ForegroundRole).isValid());
         QTEST(changed.size() == 1, "grey");
+        // The once-a-second refresh tells views of the colours, unless stale marking is off.
+        QSignalSpy refreshed(&g, &QAbstractItemModel::headerDataChanged);
+        g.refreshAges();
+        QCOMPARE(refreshed.size(), staleMs > 0 ? 1 : 0);
         // A cell never written with a time has no age.
         QCOMPARE(g.ageMs(2, 4), qint64(-1));
         QVERIFY(!g.data(g.index(1, 3), Qt::ToolTipRole).isValid());
