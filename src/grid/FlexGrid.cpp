@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QElapsedTimer>
 
 #include <algorithm>
 
@@ -15,8 +16,30 @@ QColor fromBgr(quint32 bgr) {
 }
 } // namespace
 
-FlexGrid::FlexGrid(QObject *parent) : QAbstractTableModel(parent), rows_(DesignRows), frame_(this) {
+namespace {
+// The socket's clock: the times writers give come from it.
+qint64 monotonicMs() {
+    QElapsedTimer t;
+    t.start();
+    return t.msecsSinceReference();
+}
+} // namespace
+
+FlexGrid::FlexGrid(QObject *parent)
+    : QAbstractTableModel(parent), rows_(DesignRows), clock_(monotonicMs), frame_(this) {
     connect(&frame_, &FrameTimer::fires, this, &FlexGrid::flush);
+    ageTimer_.setInterval(1000);
+    connect(&ageTimer_, &QTimer::timeout, this, &FlexGrid::refreshAges);
+    ageTimer_.start();
+}
+
+void FlexGrid::refreshAges() {
+    const int body = publishedRows_ - FixedRows;
+    if (staleMs_ <= 0 || body <= 0)
+        return;
+    emit dataChanged(index(0, FirstValueCol - FixedCols), index(body - 1, Columns - 1 - FixedCols),
+                     {Qt::ForegroundRole, Qt::ToolTipRole});
+    emit headerDataChanged(Qt::Vertical, 0, body - 1);
 }
 
 FlexGrid::~FlexGrid() = default;
@@ -86,12 +109,72 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
 void FlexGrid::copyTextAt(int row, int col, QStringView text) {
     RowData &r = writableRow(row);
     QString &cell = r.text[size_t(col)];
+    if (col >= FirstValueCol && (col - FirstValueCol) % 2 == 0) {
+        quint32 &stamp = r.stamp[size_t((col - FirstValueCol) / 2)];
+        if (writeStamp_ && stamp != writeStamp_) {
+            // Fresh after stale: the colour changes without any change of text.
+            if (staleMs_ > 0 && stamp && qint64(writeStamp_ - stamp) * 100 > staleMs_)
+                markDirty(row, col);
+            stamp = writeStamp_;
+        }
+    }
     if (TextBuffer::same(cell, text))
         return;
     textChars_ += text.size() - cell.size();
     TextBuffer::copyInto(cell, text);
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
+}
+
+qint64 FlexGrid::ageMs(int row, int col) const {
+    const RowData *r = rowAt(row);
+    if (!r || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return -1;
+    const quint32 stamp = r->stamp[size_t((col - FirstValueCol) / 2)];
+    return stamp ? std::max<qint64>(clock_() - (qint64(stamp) - 1) * 100, 0) : -1;
+}
+
+qint64 FlexGrid::rowAgeMs(int row) const {
+    const RowData *r = rowAt(row);
+    if (!r)
+        return -1;
+    const quint32 newest = *std::max_element(r->stamp.begin(), r->stamp.end());
+    return newest ? std::max<qint64>(clock_() - (qint64(newest) - 1) * 100, 0) : -1;
+}
+
+void FlexGrid::setRules(const RuleSet &rules) {
+    rules_ = rules;
+    boundsOf_.clear();
+    setStaleMs(rules.staleMs);
+    if (Rows() > FixedRows) {
+        markDirty(FixedRows, 0);
+        markDirty(Rows() - 1, Columns - 1);
+    }
+}
+
+AlarmLevel FlexGrid::alarmAt(int row, int col) const {
+    if (rules_.thresholds.empty() || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return AlarmLevel::None;
+    const QString &name = textAt(row, col - 1);
+    auto found = boundsOf_.constFind(name);
+    if (found == boundsOf_.cend())
+        found = boundsOf_.insert(name, rules_.boundsFor(name));
+    if (!*found)
+        return AlarmLevel::None;
+    QString value = textAt(row, col).trimmed();
+    value.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return ok ? (*found)->level(number) : AlarmLevel::None; // not a number: never an alarm
+}
+
+QString FlexGrid::ageText(qint64 ms) {
+    const qint64 s = ms / 1000;
+    if (s < 60)
+        return QStringLiteral("%1 s").arg(s);
+    if (s < 3600)
+        return QStringLiteral("%1 min %2 s").arg(s / 60).arg(s % 60);
+    return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
 }
 
 void FlexGrid::setForeColorAt(int row, int col, quint32 bgr) {
@@ -180,8 +263,37 @@ QVariant FlexGrid::cellData(int row, int col, int role) const {
         return textAt(row, col);
     case Qt::ForegroundRole:
         if (hasForeColor(row, col))
-            return QBrush(fromBgr(foreColorAt(row, col)));
+            return QBrush(fromBgr(foreColorAt(row, col))); // name cells keep their colour
+        if (row >= FixedRows && staleMs_ > 0) {
+            const qint64 age = col == 0 ? rowAgeMs(row) : ageMs(row, col);
+            if (age > staleMs_)
+                return QBrush(fromBgr(StaleGrey));
+        }
         return {};
+    case Qt::BackgroundRole:
+        switch (alarmAt(row, col)) {
+        case AlarmLevel::Critical:
+            return QBrush(QColor(255, 96, 96));
+        case AlarmLevel::Warning:
+            return QBrush(QColor(255, 191, 0));
+        default:
+            return {};
+        }
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+        if (row < FixedRows)
+            return {};
+        if (col == 0) {
+            const qint64 age = rowAgeMs(row);
+            if (staleMs_ > 0 && age > staleMs_)
+                return QStringLiteral("silent for ") + ageText(age);
+            return {};
+        }
+        const qint64 age = ageMs(row, col);
+        if (age < 0)
+            return {};
+        return textAt(row, col).trimmed() + QStringLiteral(", ") + ageText(age) + QStringLiteral(" ago");
+    }
     default:
         return {};
     }

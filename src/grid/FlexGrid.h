@@ -1,11 +1,15 @@
 #pragma once
 
 #include "grid/FrameTimer.h"
+#include "rules/Rules.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
+#include <QTimer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -62,6 +66,30 @@ public:
     bool hasForeColor(int row, int col) const;
     quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set
 
+    // Cell ages. The writer sets the time of the writes that follow (a monotonic clock in ms, taken once
+    // per batch of readings); every value cell (columns 4, 6, ... 130) written by copyTextAt remembers
+    // it in 4 bytes at 100 ms resolution. Painting reads the time through the clock, which tests inject.
+    static constexpr int FirstValueCol = 4, ValueCols = 64;
+    void setWriteTime(qint64 ms) { writeStamp_ = ms < 0 ? 0 : quint32(ms / 100 + 1); }
+    void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
+    // Cells not written for longer than this are drawn grey, and so is a host row none of whose cells
+    // was; 0 turns it off.
+    void setStaleMs(qint64 ms) { staleMs_ = ms; }
+    // Milliseconds since the value cell was written, or -1 when it has no time.
+    qint64 ageMs(int row, int col) const;
+    // Milliseconds since the newest value cell of the row was written, or -1.
+    qint64 rowAgeMs(int row) const;
+    // "45 s", "4 min 10 s", "2 h 5 min".
+    static QString ageText(qint64 ms);
+    static constexpr quint32 StaleGrey = 0x808080;
+    // Alarm bounds by sensor name: a value cell beyond a bound of the name left of it is painted with an
+    // amber (warning) or red (critical) background. Which rule a name takes is decided once per name.
+    void setRules(const RuleSet &rules);
+    // Once a second while stale marking is on: tells views that the value cells and host cells may
+    // have changed colour (views repaint only what they show). The texts are not touched.
+    void refreshAges();
+    AlarmLevel alarmAt(int row, int col) const;
+
     // The characters held by all cells together (a shared text counted once per cell).
     qint64 textChars() const { return textChars_; }
 
@@ -79,6 +107,7 @@ private:
         std::array<QString, Columns> text;
         std::array<quint8, Columns> colour{};      // index into palette_, 0 = default colour
         std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
+        std::array<quint32, ValueCols> stamp{};    // write time / 100 ms + 1 of each value cell, 0 = none
     };
 
     const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }
@@ -91,6 +120,12 @@ private:
     int row_ = 0;
     int col_ = 0;
     qint64 textChars_ = 0;
+    quint32 writeStamp_ = 0;
+    qint64 staleMs_ = 60000;
+    std::function<qint64()> clock_;
+    RuleSet rules_;
+    QTimer ageTimer_;
+    mutable QHash<QString, const Bounds *> boundsOf_; // name cell text -> its rule's bounds, or null
 
     // What views have been told, and what changed since.
     int publishedRows_ = DesignRows;

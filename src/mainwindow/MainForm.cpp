@@ -10,12 +10,14 @@
 #include "geometry/WindowGeometry.h"
 #include "mainwindow/ComputerName.h"
 #include "mainwindow/StatisticsWindow.h"
+#include "rules/RulesFile.h"
 #include "sensorview/SensorView.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -181,6 +183,7 @@ void MainForm::Form_Load() {
     reception.hostGrid.reset();
     reception.hostGrid.writeHeaderRow();
     grid.flush();
+    loadRules();
 
     setWindowTitle(QStringLiteral("Zar-Are on ") + GetLocalComputerName());
     QApplication::setApplicationName(AppIdentity::title());
@@ -197,6 +200,22 @@ void MainForm::Form_Load() {
     QString error;
     if (!DudUDP.Bind(frmOptions::ref()->portvalue->text(), &error))
         MessageBox::warn(this, error);
+}
+
+QString MainForm::rulesPath() {
+    return QFileInfo(SettingsFile::path()).absolutePath() + QLatin1Char('/') +
+           QLatin1String(RulesFile::FileName);
+}
+
+void MainForm::loadRules() {
+    const QString path = rulesPath();
+    QString failure;
+    const RulesFile::Parsed parsed = RulesFile::read(path, &failure);
+    grid.setRules(parsed.rules);
+    if (!failure.isEmpty())
+        MessageBox::warn(this, QStringLiteral("%1 could not be read: %2").arg(path, failure));
+    else if (!parsed.errors.empty() || parsed.truncated)
+        MessageBox::warn(this, RulesFile::errorMessage(path, parsed));
 }
 
 void MainForm::reapplyOnceFramed() {

@@ -39,6 +39,11 @@ public:
     // The geometry capture: Height, Width, Top and Left into the options dialog's geometry boxes.
     void captureGeometry();
 
+    // The rules file beside the settings file: the stale time for the grid; lines that cannot be read
+    // are reported once and skipped.
+    static QString rulesPath();
+    void loadRules();
+
     // Whether a minimized window may leave the task bar: only when an icon can bring it back.
     bool canHideWhenMinimized() const;
 

@@ -207,6 +207,7 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
         notifier->setEnabled(false); // no nested wake-ups while handlers run
         QElapsedTimer clock;
         clock.start();
+        wakeUpMs_ = clock.msecsSinceReference();
         int taken = 0;
         bool more = false; // stopped by the time bound with datagrams left
         while (b.fd >= 0 && taken < MaxDatagramsPerWakeUp) {
@@ -308,6 +309,9 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
             return;
         Backend &b = *backend_;
         QUdpSocket *s = b.socket.get();
+        QElapsedTimer clock;
+        clock.start();
+        wakeUpMs_ = clock.msecsSinceReference();
         int taken = 0;
         while (s && s == b.socket.get() && s->hasPendingDatagrams() && taken++ < MaxDatagramsPerWakeUp) {
             const qint64 size = s->pendingDatagramSize();

@@ -47,6 +47,9 @@ public:
     // The receive buffer to ask for at the next bind, in bytes (0: the default, as large as allowed).
     // Tests ask for a small one to overflow it.
     void requestReceiveBuffer(int bytes) { wantedBuffer_ = bytes; }
+    // A monotonic time (QElapsedTimer::msecsSinceReference) taken once at the start of each wake-up's
+    // reads: the arrival time of every datagram delivered in that wake-up.
+    qint64 wakeUpTimeMs() const { return wakeUpMs_; }
 
     // Reads at most this many datagrams per wake-up before letting the event loop run again.
     static constexpr int MaxDatagramsPerWakeUp = 8192;
@@ -71,6 +74,7 @@ private:
     SenderAddress sender_;
     int wantedBuffer_ = 0;
     bool delivering_ = false;
+    qint64 wakeUpMs_ = 0;
 };
 
 namespace PortText {

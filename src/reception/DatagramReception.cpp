@@ -5,7 +5,7 @@
 #include "reception/DatagramText.h"
 
 DatagramReception::DatagramReception(UdpSocket &socket, FlexGrid &grid, QObject *parent)
-    : QObject(parent), hostGrid(grid), socket_(socket), frame_(this) {
+    : QObject(parent), hostGrid(grid), socket_(socket), grid_(grid), frame_(this) {
     connect(&socket_, &UdpSocket::DataArrival, this, &DatagramReception::DudUDP_DataArrival);
     connect(&frame_, &FrameTimer::fires, this, &DatagramReception::countersChanged);
 }
@@ -17,6 +17,7 @@ void DatagramReception::DudUDP_DataArrival(int) {
         frame_.request();
         return;
     }
+    grid_.setWriteTime(socket_.wakeUpTimeMs());
     processDatagram(socket_.GetData(), &from);
 }
 

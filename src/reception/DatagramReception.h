@@ -50,6 +50,7 @@ signals:
 
 private:
     UdpSocket &socket_;
+    FlexGrid &grid_;
     FrameTimer frame_;
     AllowList allow_;
     quint64 accepted_ = 0;

@@ -1,0 +1,175 @@
+#include "rules/RulesFile.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace RulesFile {
+
+namespace {
+
+bool toNumber(QStringView text, double *out) {
+    QString t = text.toString();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double v = QLocale::c().toDouble(t, &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    *out = v;
+    return true;
+}
+
+// "stale 90s": seconds, or a whole number followed by s, m or h.
+bool parseStale(QStringView args, RuleSet &rules, QString *error) {
+    QStringView t = args.trimmed();
+    qint64 unit = 1000;
+    if (!t.isEmpty()) {
+        const QChar last = t.back().toLower();
+        if (last == QLatin1Char('s') || last == QLatin1Char('m') || last == QLatin1Char('h')) {
+            unit = last == QLatin1Char('s') ? 1000 : last == QLatin1Char('m') ? 60000 : 3600000;
+            t.chop(1);
+        }
+    }
+    bool ok = false;
+    const qint64 n = t.toString().toLongLong(&ok);
+    if (!ok || n < 0 || n > 7 * 24 * 3600) {
+        *error = QStringLiteral("\"stale\" needs a time such as 90s, 2m or 1h");
+        return false;
+    }
+    rules.staleMs = n * unit;
+    return true;
+}
+
+struct Keyword {
+    QLatin1String name;
+    bool (*apply)(QStringView args, RuleSet &rules, QString *error);
+};
+const Keyword keywords[] = {
+    {QLatin1String("stale"), parseStale},
+};
+
+double *boundOf(Bounds &b, QStringView word) {
+    if (word.compare(QLatin1String("warn"), Qt::CaseInsensitive) == 0)
+        return &b.warn;
+    if (word.compare(QLatin1String("crit"), Qt::CaseInsensitive) == 0)
+        return &b.crit;
+    if (word.compare(QLatin1String("low-warn"), Qt::CaseInsensitive) == 0)
+        return &b.lowWarn;
+    if (word.compare(QLatin1String("low-crit"), Qt::CaseInsensitive) == 0)
+        return &b.lowCrit;
+    return nullptr;
+}
+
+// "PATTERN bound number [bound number ...]": the pattern runs to the first bound word.
+bool parseThreshold(QStringView line, RuleSet &rules, QString *error) {
+    const QList<QStringView> words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    Bounds probe;
+    qsizetype first = 0;
+    while (first < words.size() && !boundOf(probe, words[first]))
+        ++first;
+    if (first == words.size()) {
+        *error =
+            QStringLiteral("not a keyword, and no warn, crit, low-warn or low-crit after the sensor name");
+        return false;
+    }
+    if (first == 0) {
+        *error = QStringLiteral("a sensor name is missing before \"%1\"").arg(words[0]);
+        return false;
+    }
+    ThresholdRule rule;
+    rule.pattern = line.left(words[first].data() - line.data()).trimmed().toString();
+    for (qsizetype i = first; i < words.size(); i += 2) {
+        double *bound = boundOf(rule.bounds, words[i]);
+        if (!bound) {
+            *error = QStringLiteral("\"%1\" is not warn, crit, low-warn or low-crit").arg(words[i]);
+            return false;
+        }
+        if (i + 1 >= words.size() || !toNumber(words[i + 1], bound)) {
+            *error = QStringLiteral("\"%1\" needs a number").arg(words[i]);
+            return false;
+        }
+    }
+    rules.thresholds.push_back(rule);
+    return true;
+}
+
+} // namespace
+
+Parsed parse(QStringView text) {
+    Parsed out;
+    int number = 0;
+    for (QStringView line : text.split(QLatin1Char('\n'))) {
+        ++number;
+        const qsizetype hash = line.indexOf(QLatin1Char('#'));
+        if (hash >= 0)
+            line = line.left(hash);
+        // Tabs count as spaces; a CR of a CR LF file goes.
+        QString clean = line.toString();
+        clean.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        clean.remove(QLatin1Char('\r'));
+        const QStringView l = QStringView(clean).trimmed();
+        if (l.isEmpty())
+            continue;
+        QString error;
+        bool ok = true;
+        if (l.contains(QChar(0xFFFD)) ||
+            std::any_of(l.begin(), l.end(), [](QChar c) { return c.unicode() < 0x20; })) {
+            ok = false;
+            error = QStringLiteral("the line is not text");
+        } else {
+            const qsizetype space = l.indexOf(QLatin1Char(' '));
+            const QStringView first = space < 0 ? l : l.left(space);
+            const Keyword *keyword = nullptr;
+            for (const Keyword &k : keywords)
+                if (first.compare(k.name, Qt::CaseInsensitive) == 0)
+                    keyword = &k;
+            ok = keyword ? keyword->apply(space < 0 ? QStringView() : l.mid(space), out.rules, &error)
+                         : parseThreshold(l, out.rules, &error);
+        }
+        if (!ok)
+            out.errors.push_back({number, error});
+    }
+    return out;
+}
+
+Parsed read(const QString &path, QString *failure) {
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (failure)
+            *failure = file.errorString();
+        return {};
+    }
+    const QByteArray bytes = file.read(MaxBytes + 1);
+    const bool truncated = bytes.size() > MaxBytes;
+    Parsed parsed = parse(QString::fromUtf8(bytes.left(MaxBytes)));
+    parsed.truncated = truncated;
+    return parsed;
+}
+
+bool write(const QString &path, const QString &text, QString *reason) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString errorMessage(const QString &path, const Parsed &parsed) {
+    QString message = QStringLiteral("Some lines of %1 were skipped:").arg(path);
+    constexpr size_t Shown = 5;
+    for (size_t i = 0; i < parsed.errors.size() && i < Shown; ++i)
+        message += QStringLiteral("\nline %1: %2").arg(parsed.errors[i].line).arg(parsed.errors[i].what);
+    if (parsed.errors.size() > Shown)
+        message += QStringLiteral("\nand %1 more").arg(parsed.errors.size() - Shown);
+    if (parsed.truncated)
+        message += QStringLiteral("\nonly the first %1 KiB of the file were read").arg(MaxBytes / 1024);
+    return message;
+}
+
+} // namespace RulesFile

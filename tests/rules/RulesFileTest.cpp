@@ -1,0 +1,172 @@
+#include "rules/RulesFile.h"
+#include "TestRegistry.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+Q_DECLARE_METATYPE(AlarmLevel)
+
+class RulesFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void goodLines() {
+        const RulesFile::Parsed p = RulesFile::parse(u"# comments and blank lines are ignored\n\n"
+                                                     u"stale 90s                       # also 45, 2m, 1h\r\n"
+                                                     u"CPU*        warn 70  crit 85\n"
+                                                     u"*Fan*\tlow-warn 600  low-crit 300\n"
+                                                     u"Vcore       low-crit 0,8  crit 1.5\n"
+                                                     u"CPU Temp    crit 99\n");
+        QVERIFY(p.errors.empty());
+        QCOMPARE(p.rules.staleMs, 90000);
+        QCOMPARE(p.rules.thresholds.size(), size_t(4));
+        QCOMPARE(p.rules.thresholds[3].pattern, QStringLiteral("CPU Temp"));
+        QCOMPARE(p.rules.thresholds[2].bounds.lowCrit, 0.8);
+        // First match wins, on the trimmed name, in any case.
+        QCOMPARE(p.rules.boundsFor(u" cpu temp ")->crit, 85.0);
+        QCOMPARE(p.rules.boundsFor(u"CPU Fan")->crit, 85.0);
+        QCOMPARE(p.rules.boundsFor(u"Case Fan 2")->lowWarn, 600.0);
+        QVERIFY(!p.rules.boundsFor(u"Vcore2"));
+    }
+
+    void staleTimes_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("seconds") << "stale 45" << qint64(45000);
+        QTest::newRow("minutes") << "stale 2m" << qint64(120000);
+        QTest::newRow("hours") << "STALE 1H" << qint64(3600000);
+        QTest::newRow("off") << "stale 0" << qint64(0);
+        QTest::newRow("missing file default") << "" << RuleSet::DefaultStaleMs;
+    }
+    void staleTimes() {
+        QFETCH(QString, line);
+        const RulesFile::Parsed p = RulesFile::parse(line);
+        QVERIFY(p.errors.empty());
+        QTEST(p.rules.staleMs, "ms");
+    }
+
+    // Each bad line is named by number and skipped; the lines around it still apply.
+    void badLines_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("unknown keyword") << "colour red"
+                                         << "not a keyword";
+        QTest::newRow("stale without time") << "stale"
+                                            << "\"stale\" needs a time";
+        QTest::newRow("stale unit") << "stale 5 days"
+                                    << "\"stale\" needs a time";
+        QTest::newRow("stale negative") << "stale -5s"
+                                        << "\"stale\" needs a time";
+        QTest::newRow("no name") << "warn 70"
+                                 << "sensor name is missing";
+        QTest::newRow("no number") << "CPU* warn"
+                                   << "\"warn\" needs a number";
+        QTest::newRow("bad number") << "CPU* crit hot"
+                                    << "\"crit\" needs a number";
+        QTest::newRow("two decimal marks") << "CPU* crit 1,5.2"
+                                           << "\"crit\" needs a number";
+        QTest::newRow("stray word") << "CPU* warn 70 loud 3"
+                                    << "\"loud\" is not warn";
+        QTest::newRow("binary") << QString::fromUtf8("CPU\x01\xff warn 3") << "not text";
+    }
+    void badLines() {
+        QFETCH(QString, line);
+        QFETCH(QString, what);
+        const RulesFile::Parsed p =
+            RulesFile::parse(QStringLiteral("stale 5s\n") + line + QStringLiteral("\nGPU crit 90"));
+        QCOMPARE(p.errors.size(), size_t(1));
+        QCOMPARE(p.errors[0].line, 2);
+        QVERIFY2(p.errors[0].what.contains(what), qPrintable(p.errors[0].what));
+        QCOMPARE(p.rules.staleMs, 5000);
+        QCOMPARE(p.rules.thresholds.size(), size_t(1));
+        QVERIFY(RulesFile::errorMessage("x.rules", p).contains(QStringLiteral("x.rules")));
+    }
+
+    void levelsAroundBounds_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<AlarmLevel>("level");
+        // warn 70 crit 85 low-warn 10 low-crit 5
+        QTest::newRow("middle") << 40.0 << AlarmLevel::None;
+        QTest::newRow("at warn") << 70.0 << AlarmLevel::None;
+        QTest::newRow("above warn") << 70.1 << AlarmLevel::Warning;
+        QTest::newRow("at crit") << 85.0 << AlarmLevel::Warning;
+        QTest::newRow("above crit") << 85.01 << AlarmLevel::Critical;
+        QTest::newRow("at low-warn") << 10.0 << AlarmLevel::None;
+        QTest::newRow("below low-warn") << 9.9 << AlarmLevel::Warning;
+        QTest::newRow("at low-crit") << 5.0 << AlarmLevel::Warning;
+        QTest::newRow("below low-crit") << -1.0 << AlarmLevel::Critical;
+        QTest::newRow("not a number") << std::nan("") << AlarmLevel::None;
+    }
+    void levelsAroundBounds() {
+        QFETCH(double, value);
+        const RulesFile::Parsed p = RulesFile::parse(u"x warn 70 crit 85 low-warn 10 low-crit 5");
+        QTEST(p.rules.thresholds.at(0).bounds.level(value), "level");
+        // A rule with only a critical bound never warns.
+        const Bounds critOnly = RulesFile::parse(u"x crit 85").rules.thresholds.at(0).bounds;
+        QCOMPARE(critOnly.level(value) == AlarmLevel::Warning, false);
+    }
+
+    void globs_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("exact any case") << "vcore"
+                                        << "VCore" << true;
+        QTest::newRow("prefix only") << "Vcore"
+                                     << "Vcore2" << false;
+        QTest::newRow("star inside") << "*Fan*"
+                                     << "Fan" << true;
+        QTest::newRow("question") << "Core ?"
+                                  << "Core 7" << true;
+        QTest::newRow("question needs one") << "Core ?"
+                                            << "Core " << false;
+        QTest::newRow("backtrack") << "*a*b"
+                                   << "aXaXbXb" << true;
+        QTest::newRow("long no match") << "*a*a*a*a*a*b" << QString(5000, QLatin1Char('a')) << false;
+    }
+    void globs() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QTEST(Glob::matches(pattern, name), "matches");
+    }
+
+    // Huge and binary files: bounded reading, no freeze, the good lines before the damage still apply.
+    void hostileFiles_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("truncated");
+        QByteArray big = "CPU* crit 85\n";
+        big += QByteArray(10 * 1024 * 1024, 'x');
+        QTest::newRow("10 MB one line") << big << true;
+        QByteArray binary = "CPU* crit 85\n";
+        for (int i = 0; i < 100000; ++i)
+            binary += char(i * 37 % 256);
+        QTest::newRow("binary bytes") << binary << false;
+    }
+    void hostileFiles() {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(RulesFile::FileName);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        f.close();
+        const RulesFile::Parsed p = RulesFile::read(path);
+        QTEST(p.truncated, "truncated");
+        QVERIFY(!p.errors.empty());
+        QCOMPARE(p.rules.thresholds.at(0).pattern, QStringLiteral("CPU*"));
+    }
+
+    void writeAndReadBack() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(RulesFile::FileName);
+        QVERIFY(RulesFile::read(path).errors.empty()); // missing: defaults, no error
+        QString reason;
+        QVERIFY(RulesFile::write(path, QStringLiteral("stale 2m\nTemp* crit 80\n"), &reason));
+        QCOMPARE(RulesFile::read(path).rules.staleMs, 120000);
+        QVERIFY(!RulesFile::write(dir.filePath("no/such/folder/x.rules"), QString(), &reason));
+        QVERIFY(!reason.isEmpty());
+    }
+};
+ZARARE_TEST(RulesFileTest)
+#include "RulesFileTest.moc"
