@@ -48,6 +48,7 @@ struct Result {
     bool hasSensor = false; // false: no bracketed tag, the previous sensor name stays
     Slice sensor;           // the tag text without surrounding spaces
     Slice value;            // without surrounding spaces
+    Slice unit;             // what follows the value up to the end of the message, trimmed ("C")
     Slice rest;             // the message after the first colon, trimmed
 
     Shape shape = Shape::Bsd;

@@ -126,6 +126,38 @@ void FlexGrid::copyTextAt(int row, int col, QStringView text) {
     markDirty(row, col);
 }
 
+void FlexGrid::setUnitAt(int row, int col, QStringView unit) {
+    if (col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return;
+    RowData &r = writableRow(row);
+    quint16 &slot = r.unit[size_t((col - FirstValueCol) / 2)];
+    if (TextBuffer::same(units_[slot], unit))
+        return; // the usual case: the same unit as the last reading, no lookup
+    quint16 index = 0;
+    if (!unit.isEmpty()) {
+        const QString text = unit.toString();
+        const auto known = unitIndex_.constFind(text);
+        if (known != unitIndex_.cend()) {
+            index = known.value();
+        } else if (units_.size() < size_t(MaxUnits)) {
+            index = quint16(units_.size());
+            units_.push_back(text);
+            unitIndex_.insert(text, index);
+        }
+    }
+    if (slot != index) {
+        slot = index;
+        markDirty(row, col);
+    }
+}
+
+QStringView FlexGrid::unitAt(int row, int col) const {
+    const RowData *r = rowAt(row);
+    if (!r || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return {};
+    return units_[r->unit[size_t((col - FirstValueCol) / 2)]];
+}
+
 qint64 FlexGrid::ageMs(int row, int col) const {
     const RowData *r = rowAt(row);
     if (!r || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
@@ -292,7 +324,13 @@ QVariant FlexGrid::cellData(int row, int col, int role) const {
         const qint64 age = ageMs(row, col);
         if (age < 0)
             return {};
-        return textAt(row, col).trimmed() + QStringLiteral(", ") + ageText(age) + QStringLiteral(" ago");
+        const QStringView unit = unitAt(row, col);
+        QString text = textAt(row, col).trimmed();
+        if (!unit.isEmpty()) {
+            text += QLatin1Char(' ');
+            text += unit;
+        }
+        return text + QStringLiteral(", ") + ageText(age) + QStringLiteral(" ago");
     }
     default:
         return {};

@@ -89,6 +89,11 @@ public:
     // have changed colour (views repaint only what they show). The texts are not touched.
     void refreshAges();
     AlarmLevel alarmAt(int row, int col) const;
+    // The unit of a value cell ('Temp=45.0 C' gives "C"), shown with its value in the tooltip. Units are
+    // kept once each, at most MaxUnits different ones; a further one is not kept (the cell shows none).
+    static constexpr int MaxUnits = 1024;
+    void setUnitAt(int row, int col, QStringView unit);
+    QStringView unitAt(int row, int col) const;
 
     // The characters held by all cells together (a shared text counted once per cell).
     qint64 textChars() const { return textChars_; }
@@ -108,6 +113,7 @@ private:
         std::array<quint8, Columns> colour{};      // index into palette_, 0 = default colour
         std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
         std::array<quint32, ValueCols> stamp{};    // write time / 100 ms + 1 of each value cell, 0 = none
+        std::array<quint16, ValueCols> unit{};     // index into units_ of each value cell, 0 = none
     };
 
     const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }
@@ -124,6 +130,8 @@ private:
     qint64 staleMs_ = 60000;
     std::function<qint64()> clock_;
     RuleSet rules_;
+    std::vector<QString> units_{QString()};
+    QHash<QString, quint16> unitIndex_;
     QTimer ageTimer_;
     mutable QHash<QString, const Bounds *> boundsOf_; // name cell text -> its rule's bounds, or null
 

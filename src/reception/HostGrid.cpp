@@ -174,6 +174,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     }
     grid_.setForeColorAt(row, sensorcol_, FlexGrid::Blue);
     grid_.copyTextAt(row, sensorcol_ + 1, reading.sensorvalue);
+    grid_.setUnitAt(row, sensorcol_ + 1, reading.sensorunit);
     grid_.setTextAt(row, 1, reading.msgdate);
     grid_.setTextAt(row, 2, reading.msgtime);
 }

@@ -103,5 +103,6 @@ void ReadingParser::parseudp() {
     if (r.hasSensor)
         assignPadded(sensorname, field(r.sensor), false);
     assignPadded(sensorvalue, field(r.value), true);
+    assign(sensorunit, field(r.unit));
     keepPart(udpdata, field(r.rest)); // last: the slices point into udpdata
 }

@@ -27,6 +27,7 @@ public:
     QString hostname;    // the host name, without surrounding spaces
     QString sensorname;  // one space, then the bracketed tag without surrounding spaces
     QString sensorvalue; // one space, the value without surrounding spaces, one space
+    QString sensorunit;  // what follows the value in the message, trimmed ('Temp=45.0 C' -> "C")
 
     // Where the datagram came from, for lines without a host; with none given such a line keeps the
     // previous host.
