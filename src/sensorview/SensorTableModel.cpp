@@ -22,13 +22,19 @@ qint64 monotonicMs() {
 }
 
 bool colourRole(int role) {
-    return role == Qt::ForegroundRole || role == Qt::BackgroundRole || role == Qt::ToolTipRole;
+    return role == Qt::ForegroundRole || role == Qt::BackgroundRole || role == Qt::ToolTipRole ||
+           role == Qt::AccessibleDescriptionRole;
+}
+
+bool filledAt(const quint64 *filled, int col) {
+    return filled[col / 64] & (quint64(1) << (col % 64));
 }
 } // namespace
 
 SensorTableModel::SensorTableModel(FlexGrid &grid, const HostGrid &hosts, QObject *parent)
     : QAbstractTableModel(parent), grid_(grid), hosts_(hosts), clock_(monotonicMs) {
     connect(&grid_, &QAbstractItemModel::dataChanged, this, &SensorTableModel::gridChanged);
+    connect(&grid_, &QAbstractItemModel::headerDataChanged, this, &SensorTableModel::gridHeaderChanged);
     connect(&grid_, &QAbstractItemModel::rowsInserted, this, &SensorTableModel::sync);
     connect(&grid_, &QAbstractItemModel::rowsRemoved, this, &SensorTableModel::sync);
     connect(&grid_, &QAbstractItemModel::modelReset, this, &SensorTableModel::sync);
@@ -64,25 +70,16 @@ QString SensorTableModel::sensorName(int column) const {
     return column >= 1 && column <= shownSensors_ ? hosts_.sensorColumnName(column - 1) : QString();
 }
 
-QString SensorTableModel::unitOf(int) const {
-    return QString();
+QString SensorTableModel::unitOf(int column) const {
+    return column >= 1 && size_t(column) <= units_.size() ? units_[size_t(column - 1)] : QString();
 }
 
 qint64 SensorTableModel::lastReadingAge(int row) const {
-    return std::max<qint64>(0, now() - heard_[size_t(gridRowOf(row))]);
+    return grid_.rowAgeMs(gridRowOf(row));
 }
 
 QString SensorTableModel::ageText(qint64 ms) {
-    if (ms < 0)
-        return QString();
-    const qint64 s = ms / 1000;
-    if (s < 60)
-        return QStringLiteral("%1 s ago").arg(s);
-    if (s < 3600)
-        return QStringLiteral("%1 min %2 s ago").arg(s / 60).arg(s % 60);
-    if (s < 86400)
-        return QStringLiteral("%1 h %2 min ago").arg(s / 3600).arg(s / 60 % 60);
-    return QStringLiteral("%1 d %2 h ago").arg(s / 86400).arg(s / 3600 % 24);
+    return ms < 0 ? QString() : FlexGrid::ageText(ms) + QLatin1String(" ago");
 }
 
 // The value column of a sensor's slot in a grid row, 0 when the row has none. The name cells hold the
@@ -96,7 +93,7 @@ int SensorTableModel::valueColumnOf(int gridRow, int sensorColumn) const {
     const quint64 *filled = grid_.rowFilled(gridRow);
     int match = 0;
     for (int j = HostGrid::FirstNameCol; j <= HostGrid::LastNameCol; j += 2) {
-        if (!(filled[j / 64] & (quint64(1) << (j % 64))))
+        if (!filledAt(filled, j))
             continue;
         const void *chars = cells[j].constData();
         for (const void *name : names)
@@ -127,6 +124,8 @@ QVariant SensorTableModel::data(const QModelIndex &index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     if (colourRole(role)) {
+        if (index.column() == LastReadingColumn) // the host's own: grey, "silent for", once it is stale
+            return grid_.headerData(gridRowOf(index.row()) - FlexGrid::FixedRows, Qt::Vertical, role);
         const QModelIndex source = sourceIndex(index);
         return source.isValid() ? grid_.data(source, role) : QVariant();
     }
@@ -136,8 +135,11 @@ QVariant SensorTableModel::data(const QModelIndex &index, int role) const {
     case Qt::AccessibleTextRole:
         return age ? ageText(lastReadingAge(index.row())) : valueText(index.row(), index.column());
     case ExportRole:
-        return age ? QString::number(lastReadingAge(index.row()) / 1000)
-                   : valueText(index.row(), index.column());
+        if (!age)
+            return valueText(index.row(), index.column());
+        if (const qint64 ms = lastReadingAge(index.row()); ms >= 0)
+            return QString::number(ms / 1000);
+        return QString();
     case Qt::TextAlignmentRole: {
         double number = 0;
         if (age || SensorSort::toNumber(valueText(index.row(), index.column()), &number))
@@ -222,7 +224,9 @@ void SensorTableModel::sync() {
         beginResetModel();
         order_.clear();
         columnNames_.clear();
-        knownHosts_ = shownSensors_ = knownPool_ = 0;
+        columnOfName_.clear();
+        units_.clear();
+        knownHosts_ = shownSensors_ = knownPool_ = unitsMissing_ = 0;
         memoColumn_ = -1;
         sortPending_ = false;
         hostMatches_ = sensorMatches_ = 0;
@@ -235,6 +239,7 @@ void SensorTableModel::sync() {
         if (size_t(column) >= columnNames_.size())
             columnNames_.resize(size_t(column) + 1);
         columnNames_[size_t(column)].push_back(hosts_.pooledName(knownPool_).constData());
+        columnOfName_.insert(hosts_.pooledName(knownPool_).constData(), column);
     }
     const int hadHostMatches = hostMatches_, hadSensorMatches = sensorMatches_;
     const int sensors = hosts_.sensorColumnCount(), hadSensors = shownSensors_;
@@ -242,20 +247,17 @@ void SensorTableModel::sync() {
         for (int c = shownSensors_; c < sensors; ++c)
             sensorMatches_ += sensorFiltered(c);
     if (sensors > shownSensors_) {
+        units_.resize(size_t(sensors));
+        unitsMissing_ += sensors - shownSensors_;
         beginInsertColumns(QModelIndex(), 1 + shownSensors_, sensors);
         shownSensors_ = sensors;
         endInsertColumns();
     }
     if (hosts > knownHosts_) {
-        heard_.resize(size_t(hosts) + 1);
-        heardTime_.resize(size_t(hosts) + 1);
-        const qint64 t = now();
-        for (int r = knownHosts_ + 1; r <= hosts; ++r) {
-            heard_[size_t(r)] = t;
-            heardTime_[size_t(r)] = grid_.textAt(r, TimeCol);
-            if (!filter_.isEmpty())
+        findUnits(knownHosts_ + 1, hosts); // new hosts are looked at whole, once
+        if (!filter_.isEmpty())
+            for (int r = knownHosts_ + 1; r <= hosts; ++r)
                 hostMatches_ += filter_.matches(grid_.textAt(r, 0));
-        }
     }
     const bool flipped =
         (hadHostMatches == 0) != (hostMatches_ == 0) || (hadSensorMatches == 0) != (sensorMatches_ == 0);
@@ -284,34 +286,79 @@ void SensorTableModel::sync() {
         emit shownColumnsChanged();
 }
 
-void SensorTableModel::gridChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+// A frame's new texts, or (roles without the text) the grid's once-a-second repaint of ages and stale
+// colours, which moves no row.
+void SensorTableModel::gridChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                   const QList<int> &roles) {
     sync();
     const int top = topLeft.row() + FlexGrid::FixedRows, bottom = bottomRight.row() + FlexGrid::FixedRows;
-    const int left = topLeft.column() + FlexGrid::FixedCols,
-              right = bottomRight.column() + FlexGrid::FixedCols;
-    if (left <= TimeCol && right >= TimeCol) {
-        // Each reading rewrites its host's time cell; a new time is a new text (we hold the old one, so
-        // its characters cannot be reused meanwhile). Seconds are what the ages show.
-        const qint64 t = now();
-        for (int r = std::max(top, 1); r <= std::min(bottom, knownHosts_); ++r) {
-            const QString &time = grid_.textAt(r, TimeCol);
-            QString &seen = heardTime_[size_t(r)];
-            if (time.constData() != seen.constData() || time.size() != seen.size()) {
-                seen = time;
-                heard_[size_t(r)] = t;
-            }
-        }
-    }
-    if (order_.empty())
+    if (!roles.isEmpty() && !roles.contains(Qt::DisplayRole)) {
+        rowsChanged(top, bottom, {Qt::ForegroundRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
         return;
-    const int last = int(order_.size()) - 1, lastCol = shownSensors_;
-    if (identity_) // rows are the grid's host rows in order
-        emit dataChanged(index(std::clamp(top - 1, 0, last), 0),
-                         index(std::clamp(bottom - 1, 0, last), lastCol));
-    else
-        emit dataChanged(index(0, 0), index(last, lastCol));
+    }
+    // Units that come later than their sensor's first reading: a slice of the changed rows per frame.
+    if (unitsMissing_ > 0 && top <= bottom) {
+        const bool within = unitRow_ >= top && unitRow_ <= bottom && bottom - top >= UnitRowsPerFrame;
+        const int from = within ? unitRow_ : top;
+        const int to = std::min(bottom, from + UnitRowsPerFrame - 1);
+        findUnits(from, to);
+        unitRow_ = to + 1;
+    }
+    rowsChanged(top, bottom, {});
     if (sortColumn_ >= 0)
         scheduleResort();
+}
+
+void SensorTableModel::gridHeaderChanged(Qt::Orientation orientation, int first, int last) {
+    if (orientation != Qt::Vertical || order_.empty())
+        return;
+    const int end = int(order_.size()) - 1;
+    if (identity_)
+        emit headerDataChanged(Qt::Vertical, std::clamp(first, 0, end), std::clamp(last, 0, end));
+    else
+        emit headerDataChanged(Qt::Vertical, 0, end);
+}
+
+// Tells views of grid rows first..last as one range: that range itself while the rows are the grid's in
+// order, else every row.
+void SensorTableModel::rowsChanged(int first, int last, const QList<int> &roles) {
+    if (order_.empty())
+        return;
+    const int end = int(order_.size()) - 1, lastCol = shownSensors_;
+    if (identity_)
+        emit dataChanged(index(std::clamp(first - 1, 0, end), 0),
+                         index(std::clamp(last - 1, 0, end), lastCol), roles);
+    else
+        emit dataChanged(index(0, 0), index(end, lastCol), roles);
+}
+
+// Takes the units of sensor columns that have none yet from grid rows first..last: the first row with
+// one gives it. A cell's name is its pooled text, so its column is one lookup by address.
+void SensorTableModel::findUnits(int first, int last) {
+    int low = shownSensors_, high = -1;
+    for (int r = std::max(first, 1); r <= last && unitsMissing_ > 0; ++r) {
+        const QString *cells = grid_.rowTexts(r);
+        if (!cells)
+            continue;
+        const quint64 *filled = grid_.rowFilled(r);
+        for (int j = HostGrid::FirstNameCol; j <= HostGrid::LastNameCol; j += 2) {
+            if (!filledAt(filled, j))
+                continue;
+            const QStringView unit = grid_.unitAt(r, j + 1);
+            if (unit.isEmpty())
+                continue;
+            const auto column = columnOfName_.constFind(cells[j].constData());
+            if (column == columnOfName_.cend() || size_t(*column) >= units_.size() ||
+                !units_[size_t(*column)].isEmpty())
+                continue;
+            units_[size_t(*column)] = unit.toString();
+            --unitsMissing_;
+            low = std::min(low, *column);
+            high = std::max(high, *column);
+        }
+    }
+    if (high >= 0 && high < shownSensors_)
+        emit headerDataChanged(Qt::Horizontal, 1 + low, 1 + high);
 }
 
 void SensorTableModel::rebuildRows() {
@@ -384,6 +431,7 @@ void SensorTableModel::scheduleResort() {
 void SensorTableModel::refreshNow() {
     grid_.flush();
     sync();
+    findUnits(1, knownHosts_);
     if (sortColumn_ >= 0) {
         resortTimer_.stop();
         sortPending_ = false;
@@ -437,6 +485,7 @@ void SensorTableModel::resort() {
         sortRows_ = order_;
         keys_.clear();
         keys_.reserve(sortRows_.size());
+        sortBegan_ = now();
     }
     if (sortColumn_ >= 1 && memoColumn_ != sortColumn_ - 1) {
         memo_.assign(size_t(knownHosts_) + 1, SlotMemo());
@@ -448,10 +497,13 @@ void SensorTableModel::resort() {
     while (keys_.size() < sortRows_.size()) {
         const int gridRow = sortRows_[keys_.size()];
         SensorSort::Key k;
-        if (sortColumn_ == LastReadingColumn) { // the longest silent first
-            k.kind = SensorSort::Key::Number;
-            k.number = double(heard_[size_t(gridRow)]);
+        if (sortColumn_ == LastReadingColumn) { // the longest silent first, hosts without a time last
+            const qint64 age = grid_.rowAgeMs(gridRow);
             k.row = gridRow;
+            if (age >= 0) {
+                k.kind = SensorSort::Key::Number;
+                k.number = -double(age - (now() - sortBegan_)); // the age when the re-sort began
+            }
         } else {
             const int col = sortValueColumn(gridRow);
             k = SensorSort::keyOf(col ? QStringView(grid_.textAt(gridRow, col)) : QStringView(), gridRow);

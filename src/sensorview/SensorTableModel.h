@@ -4,6 +4,7 @@
 #include "sensorview/SensorSort.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -15,14 +16,16 @@ class FlexGrid;
 class HostGrid;
 
 // The readings of every host side by side, one sensor per column: row = host (its name the row's
-// header), column 0 = "Last reading" (the age of the host's latest reading), then one column per
+// header), column 0 = "Last reading" (the age of the host's newest value cell), then one column per
 // distinct sensor name in the order the names first arrived. A view of the host grid's cells, not a
 // copy: each cell finds the slot of its sensor in the host's row when it is asked for.
 //
 // It follows the grid's own change signals, which come at most once per frame, with one change of its
-// own per frame. Rows can be sorted (numbers as numbers, empty cells last, re-sorted after new readings
-// at most once a second and never while a mouse button is held), left out by the filter text or by
-// hidden-host patterns; columns are only reported as shown or not (columnShown), the view hides them.
+// own per frame; the grid's once-a-second repaint of ages and stale colours is passed on as one range.
+// Colours, alarm backgrounds and tooltips are the grid's own, asked of the cell shown. Rows can be sorted
+// (numbers as numbers, empty cells last, re-sorted after new readings at most once a second and never while a
+// mouse button is held), left out by the filter text or by hidden-host patterns; columns are only reported as
+// shown or not (columnShown), the view hides them.
 class SensorTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -31,7 +34,8 @@ public:
     static constexpr int ExportRole = Qt::UserRole + 1;
     static constexpr int ResortMs = 1000;
 
-    // Milliseconds of a monotonic clock.
+    // Milliseconds of a monotonic clock: a re-sort by "Last reading" reads the ages over several turns
+    // of the event loop and takes each back to the moment the re-sort began.
     using Clock = std::function<qint64()>;
 
     SensorTableModel(FlexGrid &grid, const HostGrid &hosts, QObject *parent = nullptr);
@@ -49,11 +53,12 @@ public:
     int sortColumn() const { return sortColumn_; }
     Qt::SortOrder sortOrder() const { return sortOrder_; }
 
-    // Milliseconds since the host of `row` last sent a reading.
+    // Milliseconds since a value cell of the host of `row` was last written, -1 when none has a time.
     qint64 lastReadingAge(int row) const;
-    // The unit of a sensor column's readings; empty while it is unknown.
+    // The unit of a sensor column's readings (that of the first host row found with one, remembered
+    // when the column or new cells come in); empty while none is known.
     QString unitOf(int column) const;
-    // "3 s ago", "4 min 10 s ago", "2 h 5 min ago", "3 d 4 h ago"; empty for a negative age.
+    // The grid's age text with " ago" ("3 s ago", "4 min 10 s ago"); empty for a negative age.
     static QString ageText(qint64 ms);
 
     // The sensor name of a column (empty for "Last reading"), the grid row of a row.
@@ -83,7 +88,10 @@ signals:
     void shownColumnsChanged();
 
 private:
-    void gridChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
+    void gridChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
+    void gridHeaderChanged(Qt::Orientation orientation, int first, int last);
+    void rowsChanged(int firstGridRow, int lastGridRow, const QList<int> &roles);
+    void findUnits(int firstGridRow, int lastGridRow);
     void sync();
     bool rowWanted(int gridRow) const;
     bool hostHidden(const QString &host) const;
@@ -106,8 +114,13 @@ private:
     int shownSensors_ = 0;                               // sensor columns published
     int knownPool_ = 0;                                  // pooled names taken in
     std::vector<std::vector<const void *>> columnNames_; // per sensor column: the pooled texts' characters
-    std::vector<qint64> heard_;      // per grid row: when a reading last changed its time cell
-    std::vector<QString> heardTime_; // per grid row: the time cell as last seen (shared, not copied)
+    QHash<const void *, int> columnOfName_;              // a pooled text's characters -> its sensor column
+    // Units per sensor column, and how many columns have none yet. While some have none, each frame
+    // looks at UnitRowsPerFrame of the changed rows (from unitRow_ on) for one.
+    static constexpr int UnitRowsPerFrame = 256;
+    std::vector<QString> units_;
+    int unitsMissing_ = 0;
+    int unitRow_ = 1;
 
     QString filterText_;
     NameFilter filter_;
@@ -133,6 +146,7 @@ private:
 
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    qint64 sortBegan_ = 0;
     QTimer resortTimer_;
     QTimer ageTimer_;
 };
