@@ -181,6 +181,18 @@ void SensorView::hideHost(int row) {
     changePrefs(p);
 }
 
+void SensorView::showAllColumns() {
+    SensorViewPrefs p = prefs_;
+    p.hide.clear();
+    changePrefs(p);
+}
+
+void SensorView::showAllHosts() {
+    SensorViewPrefs p = prefs_;
+    p.hideHost.clear();
+    changePrefs(p);
+}
+
 void SensorView::columnMenu(const QPoint &pos) {
     const int column = table_->horizontalHeader()->logicalIndexAt(pos);
     QMenu menu(this);
@@ -192,9 +204,7 @@ void SensorView::columnMenu(const QPoint &pos) {
     if (chosen == hideIt) {
         hideColumn(column);
     } else if (chosen == showAll) {
-        SensorViewPrefs p = prefs_;
-        p.hide.clear();
-        changePrefs(p);
+        showAllColumns();
     }
 }
 
@@ -209,9 +219,7 @@ void SensorView::rowMenu(const QPoint &pos) {
     if (chosen == hideIt) {
         hideHost(row);
     } else if (chosen == showAll) {
-        SensorViewPrefs p = prefs_;
-        p.hideHost.clear();
-        changePrefs(p);
+        showAllHosts();
     }
 }
 

@@ -60,9 +60,12 @@ public:
     // Writes shownTable() as CSV, atomically; false with a message fit for the user.
     bool exportCsv(const QString &path, QString *error) const;
 
-    // Hides a sensor column or a host, as the header menus do.
+    // The header menus' commands. Each change is told once through prefsChanged, with the whole prefs;
+    // one that changes nothing (the column already hidden, "Last reading") is not told.
     void hideColumn(int column);
     void hideHost(int row);
+    void showAllColumns();
+    void showAllHosts();
 
 signals:
     void prefsChanged(const SensorViewPrefs &prefs);
