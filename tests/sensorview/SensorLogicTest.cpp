@@ -2,57 +2,41 @@
 #include "sensorview/CsvWriter.h"
 #include "sensorview/NameFilter.h"
 #include "sensorview/SensorSort.h"
-#include "sensorview/SensorTableModel.h"
 #include "sensorview/SensorViewPrefs.h"
 
 #include <QTest>
 
-// The sensor view's pure rules: name patterns, row order, CSV fields, remembered lines, age texts.
+// The sensor view's pure rules: name patterns, row order, CSV fields, remembered lines.
 class SensorLogicTest : public QObject {
     Q_OBJECT
 private slots:
     void patterns_data() {
-        QTest::addColumn<bool>("glob");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("substring, any case") << false << "cpu"
-                                             << "Core CPU Temp" << true;
-        QTest::newRow("substring, spaces around ignored") << false << "  temp "
-                                                          << "CPU Temp" << true;
-        QTest::newRow("substring misses") << false << "gpu"
-                                          << "CPU Temp" << false;
-        QTest::newRow("search with wildcard is whole-name") << false << "cpu*"
-                                                            << "Core CPU" << false;
-        QTest::newRow("search glob") << false << "*fan?"
-                                     << "Case Fan1" << true;
-        QTest::newRow("glob exact, any case") << true << "vcore"
-                                              << "VCore" << true;
-        QTest::newRow("glob is whole name") << true << "Temp"
-                                            << "CPU Temp" << false;
-        QTest::newRow("star crosses slashes") << true << "a*z"
-                                              << "a/b/z" << true;
-        QTest::newRow("set") << true << "fan[12]"
-                             << "Fan2" << true;
-        QTest::newRow("negated set") << true << "fan[!12]"
-                                     << "Fan2" << false;
-        QTest::newRow("unclosed bracket is literal") << true << "a[b"
-                                                     << "a[b" << true;
-        QTest::newRow("regex characters are literal") << true << "a.(b)+"
-                                                      << "a.(b)+" << true;
-        QTest::newRow("regex characters do not match others") << true << "a.b"
-                                                              << "axb" << false;
-        QTest::newRow("escaped name matches only itself")
-            << true << NameFilter::escape("CPU* [x]?") << "CPU* [x]?" << true;
-        QTest::newRow("escaped name is no wildcard")
-            << true << NameFilter::escape("CPU*") << "CPU Temp" << false;
+        // how: 's' filter box search, 'g' glob, 'e' glob of the escaped name; pattern; name; whether it
+        // matches
+        QTest::addColumn<QString>("table");
+        QTest::newRow("substring, any case") << "s;cpu;Core CPU Temp;1";
+        QTest::newRow("substring, spaces around ignored") << "s;  temp ;CPU Temp;1";
+        QTest::newRow("substring misses") << "s;gpu;CPU Temp;0";
+        QTest::newRow("search with wildcard is whole-name") << "s;cpu*;Core CPU;0";
+        QTest::newRow("search glob") << "s;*fan?;Case Fan1;1";
+        QTest::newRow("glob exact, any case") << "g;vcore;VCore;1";
+        QTest::newRow("glob is whole name") << "g;Temp;CPU Temp;0";
+        QTest::newRow("star crosses slashes") << "g;a*z;a/b/z;1";
+        QTest::newRow("set") << "g;fan[12];Fan2;1";
+        QTest::newRow("negated set") << "g;fan[!12];Fan2;0";
+        QTest::newRow("unclosed bracket is literal") << "g;a[b;a[b;1";
+        QTest::newRow("regex characters are literal") << "g;a.(b)+;a.(b)+;1";
+        QTest::newRow("regex characters do not match others") << "g;a.b;axb;0";
+        QTest::newRow("escaped name matches only itself") << "e;CPU* [x]?;CPU* [x]?;1";
+        QTest::newRow("escaped name is no wildcard") << "e;CPU*;CPU Temp;0";
     }
     void patterns() {
-        QFETCH(bool, glob);
-        QFETCH(QString, pattern);
-        QFETCH(QString, name);
-        const NameFilter f = glob ? NameFilter::glob(pattern) : NameFilter::search(pattern);
-        QTEST(f.matches(name), "matches");
+        QFETCH(QString, table);
+        const QStringList t = table.split(QLatin1Char(';'));
+        const NameFilter f = t[0] == QLatin1String("s")   ? NameFilter::search(t[1])
+                             : t[0] == QLatin1String("g") ? NameFilter::glob(t[1])
+                                                          : NameFilter::glob(NameFilter::escape(t[1]));
+        QCOMPARE(f.matches(t[2]), t[3] == QLatin1String("1"));
     }
 
     void order_data() {
@@ -109,60 +93,36 @@ private slots:
     }
 
     void prefsLines_data() {
-        QTest::addColumn<QStringList>("lines"); // "keyword|arguments"
-        QTest::addColumn<QString>("error");     // of the last line, empty when all are read
-        QTest::addColumn<QStringList>("written");
+        // lines read ("keyword|arguments", by commas); the last one's error, empty when all are read; written
+        QTest::addColumn<QString>("table");
         QTest::newRow("view and patterns")
-            << QStringList{"view|by-sensor", "hide|CPU*", "hide-host| render-0? "} << ""
-            << QStringList{"view by-sensor", "hide CPU*", "hide-host render-0?"};
+            << "view|by-sensor,hide|CPU*,hide-host| render-0? ;;view by-sensor,hide CPU*,hide-host render-0?";
         QTest::newRow("quoted, with a hash and quotes")
-            << QStringList{"VIEW|readings", "hide|\"Fan #1 \"\"top\"\" \""} << ""
-            << QStringList{"view readings", "hide \"Fan #1 \"\"top\"\" \""};
-        QTest::newRow("duplicates kept once")
-            << QStringList{"hide|a", "hide|a"} << "" << QStringList{"view readings", "hide a"};
-        QTest::newRow("bad view") << QStringList{"view|sideways"}
-                                  << "\"view\" takes \"by-sensor\" or \"readings\""
-                                  << QStringList{"view readings"};
-        QTest::newRow("no pattern") << QStringList{"hide-host|  "} << "\"hide-host\" needs a pattern"
-                                    << QStringList{"view readings"};
-        QTest::newRow("open quote") << QStringList{"hide|\"abc"} << "the quote is not closed"
-                                    << QStringList{"view readings"};
-        QTest::newRow("text after quote")
-            << QStringList{"hide|\"a\" b"} << "text after the closing quote" << QStringList{"view readings"};
+            << "VIEW|readings,hide|\"Fan #1 \"\"top\"\" \";;view readings,hide \"Fan #1 \"\"top\"\" \"";
+        QTest::newRow("duplicates kept once") << "hide|a,hide|a;;view readings,hide a";
+        QTest::newRow("bad view")
+            << "view|sideways;\"view\" takes \"by-sensor\" or \"readings\";view readings";
+        QTest::newRow("no pattern") << "hide-host|  ;\"hide-host\" needs a pattern;view readings";
+        QTest::newRow("open quote") << "hide|\"abc;the quote is not closed;view readings";
+        QTest::newRow("text after quote") << "hide|\"a\" b;text after the closing quote;view readings";
     }
     void prefsLines() {
-        QFETCH(QStringList, lines);
-        QFETCH(QString, error);
-        QFETCH(QStringList, written);
+        QFETCH(QString, table);
+        const QStringList t = table.split(QLatin1Char(';'));
         SensorViewPrefs p;
         QString why;
-        for (const QString &line : lines) {
+        for (const QString &line : t[0].split(QLatin1Char(','))) {
             const QString keyword = line.section(QLatin1Char('|'), 0, 0);
             QVERIFY(SensorViewPrefs::handles(keyword));
-            QCOMPARE(p.parse(keyword, line.section(QLatin1Char('|'), 1), &why), error.isEmpty());
+            QCOMPARE(p.parse(keyword, line.section(QLatin1Char('|'), 1), &why), t[1].isEmpty());
         }
-        QCOMPARE(why, error);
-        QCOMPARE(p.lines(), written);
+        QCOMPARE(why, t[1]);
+        QCOMPARE(p.lines().join(QLatin1Char(',')), t[2]);
         SensorViewPrefs back; // what is written reads back the same
         for (const QString &line : p.lines())
             QVERIFY(back.parse(line.section(QLatin1Char(' '), 0, 0), line.section(QLatin1Char(' '), 1)));
         QCOMPARE(back, p);
         QVERIFY(!SensorViewPrefs::handles(u"stale"));
-    }
-
-    void ages_data() {
-        QTest::addColumn<qint64>("ms");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("now") << qint64(999) << "0 s ago";
-        QTest::newRow("seconds") << qint64(59999) << "59 s ago";
-        QTest::newRow("minutes") << qint64(250000) << "4 min 10 s ago";
-        QTest::newRow("hours") << qint64(7500000) << "2 h 5 min ago";
-        QTest::newRow("days") << qint64(273600000) << "3 d 4 h ago";
-        QTest::newRow("unknown") << qint64(-1) << "";
-    }
-    void ages() {
-        QFETCH(qint64, ms);
-        QTEST(SensorTableModel::ageText(ms), "text");
     }
 };
 ZARARE_TEST(SensorLogicTest)

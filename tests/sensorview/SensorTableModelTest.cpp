@@ -3,10 +3,15 @@
 #include "grid/FlexGrid.h"
 #include "net/UdpSocket.h"
 #include "reception/DatagramReception.h"
+#include "sensorview/SensorView.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QSet>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 
 #include <memory>
@@ -19,39 +24,27 @@ class SensorTableModelTest : public QObject {
     std::unique_ptr<FlexGrid> grid;
     std::unique_ptr<DatagramReception> reception;
     std::unique_ptr<SensorTableModel> model;
-    qint64 clock = 0;
+    qint64 clock = 0; // of the grid and the model, ms
 
-    void send(const QString &host, const QString &sensor, const QString &value,
-              const QString &time = QStringLiteral("20:04:58")) {
+    void send(const QString &host, const QString &sensor, const QString &value) {
         reception->processDatagram(
-            QStringLiteral("<13>Sep  9 %1 %2 sensor[%3]: Temp=%4 C").arg(time, host, sensor, value).toUtf8());
+            QStringLiteral("<13>Sep  9 20:04:58 %1 sensor[%2]: Temp=%3").arg(host, sensor, value).toUtf8());
     }
-    // Each "host:sensor=value" entry as one datagram, then one frame.
+    // Each "host:sensor=value[@seconds]" as one datagram written at that time ("@-": without a time, no
+    // "@": at the time before), then one frame.
     void sendAll(const QStringList &readings) {
-        for (const QString &r : readings)
+        for (QString r : readings) {
+            const qsizetype at = r.lastIndexOf(QLatin1Char('@'));
+            const bool timeless = at >= 0 && r.mid(at + 1) == QLatin1String("-");
+            if (at >= 0 && !timeless)
+                clock = r.mid(at + 1).toLongLong() * 1000;
+            grid->setWriteTime(timeless ? -1 : clock);
+            r.truncate(at >= 0 ? at : r.size());
             send(r.section(QLatin1Char(':'), 0, 0),
                  r.section(QLatin1Char(':'), 1).section(QLatin1Char('='), 0, 0),
                  r.section(QLatin1Char('='), 1));
+        }
         model->refreshNow();
-    }
-    QString column(int c) const {
-        QStringList out;
-        for (int r = 0; r < model->rowCount(); ++r)
-            out << model->index(r, c).data().toString();
-        return out.join(QLatin1Char('|'));
-    }
-    QString hosts() const {
-        QStringList out;
-        for (int r = 0; r < model->rowCount(); ++r)
-            out << model->headerData(r, Qt::Vertical).toString();
-        return out.join(QLatin1Char('|'));
-    }
-    QString shownSensors() const {
-        QStringList out;
-        for (int c = 1; c < model->columnCount(); ++c)
-            if (model->columnShown(c))
-                out << model->sensorName(c);
-        return out.join(QLatin1Char('|'));
     }
 
 private slots:
@@ -64,6 +57,7 @@ private slots:
         grid->flush();
         model = std::make_unique<SensorTableModel>(*grid, reception->hostGrid);
         clock = 0;
+        grid->setClock([this] { return clock; });
         model->setClock([this] { return clock; });
     }
     void cleanup() {
@@ -74,14 +68,14 @@ private slots:
     }
 
     // The model's contract holds while datagrams create hosts and sensors, frames publish them, and rows
-    // are sorted, filtered and hidden in between.
+    // are sorted, filtered and hidden in between, and ages are repainted.
     void modelContractDuringTraffic() {
         QAbstractItemModelTester tester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int round = 0; round < 6; ++round) {
             for (int h = 0; h < 40; ++h)
                 for (int s = 0; s < 5 + h % 7; ++s)
                     send(QStringLiteral("host-%1").arg(h), QStringLiteral("S%1").arg((s * 3 + h) % 11),
-                         QString::number((h * 7 + s + round) % 23));
+                         QString::number((h * 7 + s + round) % 23) + QStringLiteral(" C"));
             QTest::qWait(FrameTimer::FrameMs * 2); // the grid's own frame
             if (round == 1)
                 model->sort(3, Qt::DescendingOrder);
@@ -91,45 +85,72 @@ private slots:
                 model->setHiddenHosts({QStringLiteral("host-12")});
             if (round == 4)
                 model->setFilterText(QStringLiteral("s1"));
+            grid->refreshAges();
         }
         model->sort(0);
         model->refreshNow();
         QCOMPARE(model->columnCount(), 12);
     }
 
-    // Hosts that report the same sensors in different orders get them in the same column; a name with
-    // other spaces around it is the same sensor, a name only of spaces is none.
-    void alignsSensorsAcrossHosts() {
-        sendAll({"a:CPU Temp=45.0", "a:Fan=1200", "b:Fan=900", "b:Vcore=1.2", "b: CPU Temp =50.5",
-                 "c:Vcore=1.3", "c:=7"});
-        QCOMPARE(model->columnCount(), 4);
-        QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("CPU Temp"));
-        QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Last reading"));
-        QCOMPARE(hosts(), QStringLiteral("a|b|c"));
-        QCOMPARE(column(1), QStringLiteral("45.0|50.5|"));
-        QCOMPARE(column(2), QStringLiteral("1200|900|"));
-        QCOMPARE(column(3), QStringLiteral("|1.2|1.3"));
-        // Colours and tooltips are the grid's own, asked of the value cell shown.
-        const QModelIndex source = model->sourceIndex(model->index(1, 3));
-        QCOMPARE(grid->textAt(source.row() + 1, source.column() + 1), QStringLiteral(" 1.2 "));
-        grid->setForeColorAt(source.row() + 1, source.column() + 1, 0x0000FF);
-        QCOMPARE(model->index(1, 3).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(Qt::red));
-        QVERIFY(!model->sourceIndex(model->index(0, 3)).isValid());
+    // Rows, columns and cells (as exported) for filters, hidden hosts and sort orders. Hosts that report
+    // sensors in other orders get them in the same column; a column's unit is the first host's that has one.
+    void rows_data() {
+        QTest::addColumn<QStringList>("readings");
+        // filter; hidden hosts; sort column and order (+ or -); then the outcome: hosts; sensors; cells of
+        // the shown columns ("Last reading" in seconds first)
+        QTest::addColumn<QString>("table");
+        const QStringList fleet{"web-1:CPU Temp=40 C", "web-2:Fan=900", "db-1:Disk=30 C"};
+        const QString all = QStringLiteral(";CPU Temp [C]|Fan|Disk [C];");
+        QTest::newRow("nothing") << fleet << ";;;web-1|web-2|db-1" + all + "0,40,,|0,,900,|0,,,30";
+        QTest::newRow("hosts only") << fleet << "web;;;web-1|web-2" + all + "0,40,,|0,,900,";
+        QTest::newRow("sensors only") << fleet << "FAN;;;web-1|web-2|db-1;Fan;0,|0,900|0,";
+        QTest::newRow("both") << fleet << "d;;;db-1;Disk [C];0,30";
+        QTest::newRow("glob") << fleet << "*-2;;;web-2" + all + "0,,900,";
+        QTest::newRow("no match") << fleet << "zzz;;;;;";
+        QTest::newRow("hidden host") << fleet << ";web-?;;db-1" + all + "0,,,30";
+        QTest::newRow("hidden host and filter") << fleet << "web;WEB-1;;web-2" + all + "0,,900,";
+        QTest::newRow("aligned, units")
+            << QStringList{"a:CPU Temp=45.0 C",   "a:Fan=1200",  "b:Fan=900 RPM", "b:Vcore=1.2 V",
+                           "b: CPU Temp =50.5 F", "c:Vcore=1.3", "c:=7"}
+            << ";;;a|b|c;CPU Temp [C]|Fan [RPM]|Vcore [V];0,45.0,1200,|0,50.5,900,1.2|0,,,1.3";
+        const QStringList mixed{"a:T=10", "b:T=9.5", "c:X=1", "d:T=n/a", "e:T=-2", "f:T=100"};
+        QTest::newRow("numbers, texts, blanks")
+            << mixed << ";;1+;e|b|a|f|d|c;T|X;0,-2,|0,9.5,|0,10,|0,100,|0,n/a,|0,,1";
+        QTest::newRow("reversed, blanks still last")
+            << mixed << ";;1-;f|a|b|e|d|c;T|X;0,100,|0,10,|0,9.5,|0,-2,|0,n/a,|0,,1";
+        const QStringList times{"a:T=1@0", "b:T=1", "c:T=1", "c:T=2@5", "a:T=3@7", "d:T=4@-"};
+        QTest::newRow("silent hosts first") << times << ";;0+;b|c|a|d;T;7,1|2,2|0,3|,4";
+        QTest::newRow("silent hosts last") << times << ";;0-;a|c|b|d;T;0,3|2,2|7,1|,4";
     }
-
-    void sortsNumbersTextsAndBlanks() {
-        sendAll({"a:T=10", "b:T=9.5", "c:X=1", "d:T=n/a", "e:T=-2", "f:T=100"});
-        model->sort(1, Qt::AscendingOrder);
-        QCOMPARE(hosts(), QStringLiteral("e|b|a|f|d|c"));
-        model->sort(1, Qt::DescendingOrder);
-        QCOMPARE(hosts(), QStringLiteral("f|a|b|e|d|c"));
-        // A new reading moves its host at the next re-sort, and a selected cell goes with its host.
-        const QPersistentModelIndex held = model->index(0, 1); // f
-        sendAll({"b:T=1000"});
-        QCOMPARE(hosts(), QStringLiteral("b|f|a|e|d|c"));
-        QCOMPARE(model->headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("f"));
-        model->sort(-1);
-        QCOMPARE(hosts(), QStringLiteral("a|b|c|d|e|f"));
+    void rows() {
+        QFETCH(QStringList, readings);
+        QFETCH(QString, table);
+        const QStringList t = table.split(QLatin1Char(';'));
+        model->setFilterText(t[0]); // before and after the readings alike
+        sendAll(readings);
+        model->setHiddenHosts(t[1].split(QLatin1Char('|'), Qt::SkipEmptyParts));
+        if (!t[2].isEmpty())
+            model->sort(t[2].left(1).toInt(),
+                        t[2].endsWith(QLatin1Char('-')) ? Qt::DescendingOrder : Qt::AscendingOrder);
+        QStringList hosts, sensors, cells;
+        QSet<QString> sent;
+        for (const QString &r : readings)
+            sent << r.section(QLatin1Char(':'), 0, 0);
+        for (int c = 1; c < model->columnCount(); ++c)
+            if (model->columnShown(c))
+                sensors << model->headerData(c, Qt::Horizontal, SensorTableModel::ExportRole).toString();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            hosts << model->headerData(r, Qt::Vertical).toString();
+            QStringList line;
+            for (int c = 0; c < model->columnCount(); ++c)
+                if (model->columnShown(c))
+                    line << model->index(r, c).data(SensorTableModel::ExportRole).toString();
+            cells << line.join(QLatin1Char(','));
+        }
+        QCOMPARE(hosts.join(QLatin1Char('|')), t[3]);
+        QCOMPARE(sensors.join(QLatin1Char('|')), t[4]);
+        QCOMPARE(cells.join(QLatin1Char('|')), t[5]);
+        QCOMPARE(grid->rowCount(), sent.size()); // the readings grid keeps every host
     }
 
     // A re-sort read in slices between turns of the event loop ends in order, with the hosts that came
@@ -157,67 +178,124 @@ private slots:
         QCOMPARE(model->headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
     }
 
-    void lastReadingPutsSilentHostsFirst() {
-        sendAll({"a:T=1", "b:T=1", "c:T=1"});
-        clock = 5000;
-        sendAll({"c:T=2"}); // same second: no news for the age
-        clock = 7000;
-        send(QStringLiteral("a"), QStringLiteral("T"), QStringLiteral("3"), QStringLiteral("20:05:05"));
-        model->refreshNow();
-        clock = 9000;
-        QCOMPARE(column(0), QStringLiteral("2 s ago|9 s ago|9 s ago"));
-        QCOMPARE(model->index(1, 0).data(SensorTableModel::ExportRole).toString(), QStringLiteral("9"));
-        model->sort(0, Qt::AscendingOrder);
-        QCOMPARE(hosts(), QStringLiteral("b|c|a"));
+    // Stale grey, alarm backgrounds and the description are the grid's, for the cell, the host and its
+    // "Last reading" (rule: cpu* warns above 80, is critical above 90).
+    void colours_data() {
+        QTest::addColumn<QString>("table"); // value; now (s, the reading came at 0); stale (s); then the
+                                            // cell's text colour; background; description; the host's colour
+        QTest::newRow("fresh") << "45.0 C;10;60;;;45.0 C, 10 s ago;";
+        QTest::newRow("warning") << "85 C;10;60;;#ffbf00;85 C, 10 s ago;";
+        QTest::newRow("critical") << "95;10;60;;#ff6060;95, 10 s ago;";
+        QTest::newRow("not a number") << "n/a;10;60;;;n/a, 10 s ago;";
+        QTest::newRow("stale") << "45.0 C;70;60;#808080;;45.0 C, 1 min 10 s ago;#808080";
+        QTest::newRow("stale, critical") << "95 C;61;60;#808080;#ff6060;95 C, 1 min 1 s ago;#808080";
+        QTest::newRow("stale marking off") << "45.0 C;70;0;;;45.0 C, 1 min 10 s ago;";
+    }
+    void colours() {
+        QFETCH(QString, table);
+        const QStringList t = table.split(QLatin1Char(';'));
+        RuleSet rules;
+        rules.staleMs = t[2].toInt() * 1000;
+        rules.thresholds.push_back({QStringLiteral("cpu*"), Bounds{80, 90}});
+        grid->setRules(rules);
+        sendAll({QStringLiteral("a:CPU Temp=%1@0").arg(t[0])});
+        clock = t[1].toInt() * 1000;
+        const auto colour = [](const QVariant &v) {
+            return v.isValid() ? v.value<QBrush>().color().name() : QString();
+        };
+        const QModelIndex cell = model->index(0, 1);
+        QCOMPARE(colour(cell.data(Qt::ForegroundRole)), t[3]);
+        QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[4]);
+        QCOMPARE(cell.data(Qt::AccessibleDescriptionRole).toString(), t[5]);
+        QCOMPARE(colour(model->headerData(0, Qt::Vertical, Qt::ForegroundRole)), t[6]);
+        QCOMPARE(colour(model->index(0, 0).data(Qt::ForegroundRole)), t[6]);
+        const QString age = model->index(0, 0).data().toString(); // the cell's own age, with "ago"
+        QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + age), qPrintable(age));
     }
 
-    void filters_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("hiddenHosts");
-        QTest::addColumn<QString>("hosts");
-        QTest::addColumn<QString>("sensors");
-        QTest::newRow("nothing") << "" << QStringList() << "web-1|web-2|db-1"
-                                 << "CPU Temp|Fan|Disk";
-        QTest::newRow("hosts only") << "web" << QStringList() << "web-1|web-2"
-                                    << "CPU Temp|Fan|Disk";
-        QTest::newRow("sensors only") << "FAN" << QStringList() << "web-1|web-2|db-1"
-                                      << "Fan";
-        QTest::newRow("both") << "d" << QStringList() << "db-1"
-                              << "Disk";
-        QTest::newRow("glob") << "*-2" << QStringList() << "web-2"
-                              << "CPU Temp|Fan|Disk";
-        QTest::newRow("no match") << "zzz" << QStringList() << ""
-                                  << "";
-        QTest::newRow("hidden host") << "" << QStringList{"web-?"} << "db-1"
-                                     << "CPU Temp|Fan|Disk";
-        QTest::newRow("hidden host and filter") << "web" << QStringList{"WEB-1"} << "web-2"
-                                                << "CPU Temp|Fan|Disk";
-    }
-    void filters() {
-        QFETCH(QString, text);
-        QFETCH(QStringList, hiddenHosts);
-        model->setFilterText(text); // before and after the readings alike
-        sendAll({"web-1:CPU Temp=40", "web-2:Fan=900", "db-1:Disk=30"});
-        model->setHiddenHosts(hiddenHosts);
-        QTEST(hosts(), "hosts");
-        QTEST(shownSensors(), "sensors");
-        QCOMPARE(grid->rowCount(), 3); // the readings grid keeps every host
-    }
-
-    // Changes reach views once per frame as one range, new sensors as inserted columns.
+    // Changes reach views once per frame as one range, new sensors as inserted columns, a unit that comes
+    // after its sensor's first readings as a header change; the grid's repaint of ages is one range too.
     void oneChangePerFrame() {
-        sendAll({"a:T=1"});
+        sendAll({"a:T=1", "a:F=1"});
         QSignalSpy changed(model.get(), &QAbstractItemModel::dataChanged);
         QSignalSpy columns(model.get(), &QAbstractItemModel::columnsInserted);
+        QSignalSpy headers(model.get(), &QAbstractItemModel::headerDataChanged);
         for (int i = 0; i < 200; ++i)
             send(QStringLiteral("h%1").arg(i % 20), QStringLiteral("S%1").arg(i % 3), QString::number(i));
+        send(QStringLiteral("a"), QStringLiteral("F"), QStringLiteral("2 RPM"));
         QTRY_COMPARE(model->rowCount(), 21);
         int frames = 0; // the ages' own refresh (column 0 only) aside
         for (const auto &args : changed)
             frames += args.at(1).toModelIndex().column() > 0;
         QCOMPARE(frames, 1);
         QCOMPARE(columns.count(), 1);
-        QCOMPARE(model->columnCount(), 5);
+        QCOMPARE(model->columnCount(), 6);
+        QCOMPARE(model->headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), QStringLiteral("RPM"));
+        QCOMPARE(headers.count(), 2); // the new hosts, the unit
+        changed.clear();
+        headers.clear();
+        model->sort(1);
+        grid->refreshAges();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed[0][0].toModelIndex(), model->index(0, 0));
+        QCOMPARE(changed[0][1].toModelIndex(), model->index(20, 5));
+        QVERIFY(changed[0][2].value<QList<int>>().contains(Qt::AccessibleDescriptionRole));
+        QCOMPARE(headers.count(), 1);
+    }
+
+    // setPrefs applies the view shown, hidden columns and hidden hosts without telling; each change the
+    // user makes is told once with the whole prefs, one that changes nothing is not told.
+    void prefs_data() {
+        QTest::addColumn<QString>("table"); // rules file lines applied before the readings; steps ("c N" and
+        // "h N" hide column or host row N, "C" and "H" show all); changes told; lines after; sensors/hosts
+        // shown
+        QTest::newRow("applied silently")
+            << "view by-sensor,hide cpu*,hide-host b;;0;view by-sensor,hide cpu*,hide-host b;Fan/a|c";
+        QTest::newRow("hide a column, show all") << ";c 1 C;2;view readings;CPU 1|Fan|CPU 2/a|b|c";
+        QTest::newRow("hide a host")
+            << "view by-sensor,hide Fan;h 1;1;view by-sensor,hide Fan,hide-host b;CPU 1|CPU 2/a|c";
+        QTest::newRow("nothing changes") << "hide Fan;c 0 c 2 H;0;view readings,hide Fan;CPU 1|CPU 2/a|b|c";
+        QTest::newRow("show all hosts") << "hide-host ?,hide-host x;H;1;view readings;CPU 1|Fan|CPU 2/a|b|c";
+        QTest::newRow("host, then column") << ";h 0 c 3;2;view readings,hide CPU 2,hide-host a;CPU 1|Fan/b|c";
+    }
+    void prefs() {
+        QFETCH(QString, table);
+        const QStringList t = table.split(QLatin1Char(';'));
+        QMainWindow window;
+        auto *readings = new QTableView(&window);
+        QMenu *file = window.menuBar()->addMenu(QStringLiteral("File"));
+        SensorView view({&window, readings, file, file->addAction(QStringLiteral("Exit")),
+                         window.menuBar()->addMenu(QStringLiteral("Help"))},
+                        *grid, reception->hostGrid);
+        QSignalSpy told(&view, &SensorView::prefsChanged);
+        SensorViewPrefs prefs;
+        for (const QString &line : t[0].split(QLatin1Char(','), Qt::SkipEmptyParts))
+            QVERIFY(prefs.parse(line.section(QLatin1Char(' '), 0, 0), line.section(QLatin1Char(' '), 1)));
+        view.setPrefs(prefs);
+        QCOMPARE(view.isHidden(), !prefs.bySensor);
+        QCOMPARE(readings->isHidden(), prefs.bySensor);
+        sendAll({"a:CPU 1=40 C", "a:Fan=900", "b:CPU 2=41 C", "c:Fan=1"});
+        view.model()->refreshNow();
+        const QStringList steps = t[1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (int i = 0; i < steps.size(); ++i) {
+            if (steps[i] == QLatin1String("c") || steps[i] == QLatin1String("h"))
+                steps[i] == QLatin1String("c") ? view.hideColumn(steps[i + 1].toInt())
+                                               : view.hideHost(steps[i + 1].toInt());
+            else
+                steps[i] == QLatin1String("C") ? view.showAllColumns() : view.showAllHosts();
+            i += steps[i].isLower() ? 1 : 0;
+        }
+        QStringList sensors, hosts;
+        for (int c = 1; c < view.model()->columnCount(); ++c)
+            if (!view.table()->isColumnHidden(c))
+                sensors << view.model()->sensorName(c);
+        for (int r = 0; r < view.model()->rowCount(); ++r)
+            hosts << view.model()->headerData(r, Qt::Vertical).toString();
+        QCOMPARE(int(told.count()), t[2].toInt());
+        QCOMPARE(view.prefs().lines().join(QLatin1Char(',')), t[3]);
+        QCOMPARE(sensors.join(QLatin1Char('|')) + QLatin1Char('/') + hosts.join(QLatin1Char('|')), t[4]);
+        if (!told.isEmpty())
+            QCOMPARE(told.last().at(0).value<SensorViewPrefs>(), view.prefs());
     }
 };
 ZARARE_TEST(SensorTableModelTest)
