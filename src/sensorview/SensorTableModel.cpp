@@ -494,6 +494,14 @@ void SensorTableModel::resort() {
     memo_.resize(size_t(knownHosts_) + 1);
     QElapsedTimer slice;
     slice.start();
+    const auto again = [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (sortPending_)
+                resort();
+        });
+    };
+    const qint64 since = now() - sortBegan_; // ages are taken back to when the re-sort began
+    const size_t read = keys_.size();
     while (keys_.size() < sortRows_.size()) {
         const int gridRow = sortRows_[keys_.size()];
         SensorSort::Key k;
@@ -502,20 +510,22 @@ void SensorTableModel::resort() {
             k.row = gridRow;
             if (age >= 0) {
                 k.kind = SensorSort::Key::Number;
-                k.number = -double(age - (now() - sortBegan_)); // the age when the re-sort began
+                k.number = -double(age - since);
             }
         } else {
             const int col = sortValueColumn(gridRow);
             k = SensorSort::keyOf(col ? QStringView(grid_.textAt(gridRow, col)) : QStringView(), gridRow);
         }
         keys_.push_back(std::move(k));
-        if ((keys_.size() & 255) == 0 && slice.elapsed() >= sliceMs_ && keys_.size() < sortRows_.size()) {
-            QTimer::singleShot(0, this, [this] {
-                if (sortPending_)
-                    resort();
-            });
+        if ((keys_.size() & 31) == 0 && slice.elapsed() >= sliceMs_ && keys_.size() < sortRows_.size()) {
+            again();
             return;
         }
+    }
+    // Ordering and telling the views take a few ms of their own: in a turn of their own after a long read.
+    if (keys_.size() > read && keys_.size() > 4096 && slice.elapsed() * 2 >= sliceMs_) {
+        again();
+        return;
     }
     sortPending_ = false;
     applySort();

@@ -41,7 +41,7 @@ public:
     SensorTableModel(FlexGrid &grid, const HostGrid &hosts, QObject *parent = nullptr);
 
     void setClock(Clock clock) { clock_ = std::move(clock); }
-    // How long a re-sort may read rows before it lets the event loop run (0: every 256 rows).
+    // How long a re-sort may read rows before it lets the event loop run (0: every 32 rows).
     void setSortSliceForTesting(int ms) { sliceMs_ = ms; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -137,8 +137,9 @@ private:
     std::vector<SlotMemo> memo_;
     int memoColumn_ = -1;
     // A re-sort reads every row's cell of the sort column, SliceMs at a time between turns of the event
-    // loop (32,767 rows spread over much memory take longer than a frame), then orders the rows at once.
-    static constexpr int SliceMs = 8;
+    // loop (32,767 rows spread over much memory take longer than a frame), then orders the rows at once,
+    // in a turn of its own when the read took long.
+    static constexpr int SliceMs = 4;
     std::vector<int> sortRows_; // the rows being read, as they stood when the re-sort began
     std::vector<SensorSort::Key> keys_;
     bool sortPending_ = false;
