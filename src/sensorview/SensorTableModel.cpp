@@ -11,6 +11,7 @@
 
 namespace {
 constexpr int TimeCol = 2;
+const QString emptyText;
 
 qint64 monotonicMs() {
     static QElapsedTimer started = [] {
@@ -45,6 +46,12 @@ SensorTableModel::SensorTableModel(FlexGrid &grid, const HostGrid &hosts, QObjec
         if (QGuiApplication::mouseButtons() != Qt::NoButton)
             resortTimer_.start(100);
         else
+            resort();
+    });
+    // Between two slices of a re-sort the event loop gets as long as a slice (readings, painting, timers).
+    sliceTimer_.setSingleShot(true);
+    connect(&sliceTimer_, &QTimer::timeout, this, [this] {
+        if (sortPending_)
             resort();
     });
     // The ages move on without any reading.
@@ -103,6 +110,10 @@ int SensorTableModel::valueColumnOf(int gridRow, int sensorColumn) const {
     return match ? match + 1 : 0;
 }
 
+int SensorTableModel::valueColumnAt(int gridRow, int column) const {
+    return column == LastReadingColumn ? 0 : valueColumnOf(gridRow, column - 1);
+}
+
 QModelIndex SensorTableModel::sourceIndex(const QModelIndex &index) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
@@ -114,35 +125,49 @@ QModelIndex SensorTableModel::sourceIndex(const QModelIndex &index) const {
     return grid_.index(gridRow - FlexGrid::FixedRows, col - FlexGrid::FixedCols);
 }
 
-QString SensorTableModel::valueText(int row, int column) const {
-    const int gridRow = gridRowOf(row);
-    const int col = valueColumnOf(gridRow, column - 1);
-    return col ? grid_.textAt(gridRow, col).trimmed() : QString();
-}
-
 QVariant SensorTableModel::data(const QModelIndex &index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    if (colourRole(role)) {
-        if (index.column() == LastReadingColumn) // the host's own: grey, "silent for", once it is stale
-            return grid_.headerData(gridRowOf(index.row()) - FlexGrid::FixedRows, Qt::Vertical, role);
-        const QModelIndex source = sourceIndex(index);
-        return source.isValid() ? grid_.data(source, role) : QVariant();
+    const int gridRow = gridRowOf(index.row());
+    return cellData(gridRow, index.column(), valueColumnAt(gridRow, index.column()), role);
+}
+
+// A view paints a cell with one call for all the roles it needs: the sensor's slot is found once.
+void SensorTableModel::multiData(const QModelIndex &index, QModelRoleDataSpan roleDataSpan) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+        for (QModelRoleData &d : roleDataSpan)
+            d.clearData();
+        return;
     }
-    const bool age = index.column() == LastReadingColumn;
+    const int gridRow = gridRowOf(index.row());
+    const int col = valueColumnAt(gridRow, index.column());
+    for (QModelRoleData &d : roleDataSpan)
+        d.setData(cellData(gridRow, index.column(), col, d.role()));
+}
+
+// One role of the cell in `column` of a grid row whose sensor value lies in grid column `col` (0: none).
+QVariant SensorTableModel::cellData(int gridRow, int column, int col, int role) const {
+    const bool age = column == LastReadingColumn;
+    if (colourRole(role)) {
+        if (age) // the host's own: grey, "silent for", once it is stale
+            return grid_.headerData(gridRow - FlexGrid::FixedRows, Qt::Vertical, role);
+        return col ? grid_.data(grid_.index(gridRow - FlexGrid::FixedRows, col - FlexGrid::FixedCols), role)
+                   : QVariant();
+    }
+    const QString &text = col ? grid_.textAt(gridRow, col) : emptyText;
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return age ? ageText(lastReadingAge(index.row())) : valueText(index.row(), index.column());
+        return age ? ageText(grid_.rowAgeMs(gridRow)) : text.trimmed();
     case ExportRole:
         if (!age)
-            return valueText(index.row(), index.column());
-        if (const qint64 ms = lastReadingAge(index.row()); ms >= 0)
+            return text.trimmed();
+        if (const qint64 ms = grid_.rowAgeMs(gridRow); ms >= 0)
             return QString::number(ms / 1000);
         return QString();
     case Qt::TextAlignmentRole: {
         double number = 0;
-        if (age || SensorSort::toNumber(valueText(index.row(), index.column()), &number))
+        if (age || SensorSort::toNumber(text, &number))
             return int(Qt::AlignRight | Qt::AlignVCenter);
         return int(Qt::AlignLeft | Qt::AlignVCenter);
     }
@@ -494,12 +519,7 @@ void SensorTableModel::resort() {
     memo_.resize(size_t(knownHosts_) + 1);
     QElapsedTimer slice;
     slice.start();
-    const auto again = [this] {
-        QTimer::singleShot(0, this, [this] {
-            if (sortPending_)
-                resort();
-        });
-    };
+    const auto again = [this] { sliceTimer_.start(sliceMs_); };
     const qint64 since = now() - sortBegan_; // ages are taken back to when the re-sort began
     const size_t read = keys_.size();
     while (keys_.size() < sortRows_.size()) {

@@ -47,6 +47,7 @@ public:
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    void multiData(const QModelIndex &index, QModelRoleDataSpan roleDataSpan) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     // Column -1: back to the order of first arrival.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -102,7 +103,8 @@ private:
     int sortValueColumn(int gridRow);
     void scheduleResort();
     int valueColumnOf(int gridRow, int sensorColumn) const;
-    QString valueText(int row, int column) const;
+    int valueColumnAt(int gridRow, int column) const;
+    QVariant cellData(int gridRow, int column, int col, int role) const;
     qint64 now() const { return clock_(); }
 
     FlexGrid &grid_;
@@ -137,8 +139,8 @@ private:
     std::vector<SlotMemo> memo_;
     int memoColumn_ = -1;
     // A re-sort reads every row's cell of the sort column, SliceMs at a time between turns of the event
-    // loop (32,767 rows spread over much memory take longer than a frame), then orders the rows at once,
-    // in a turn of its own when the read took long.
+    // loop (32,767 rows spread over much memory take longer than a frame) with as long for the loop
+    // between slices, then orders the rows at once, in a slice of its own when the read took long.
     static constexpr int SliceMs = 4;
     std::vector<int> sortRows_; // the rows being read, as they stood when the re-sort began
     std::vector<SensorSort::Key> keys_;
@@ -149,5 +151,6 @@ private:
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     qint64 sortBegan_ = 0;
     QTimer resortTimer_;
+    QTimer sliceTimer_;
     QTimer ageTimer_;
 };

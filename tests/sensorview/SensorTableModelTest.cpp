@@ -204,9 +204,13 @@ private slots:
             return v.isValid() ? v.value<QBrush>().color().name() : QString();
         };
         const QModelIndex cell = model->index(0, 1);
-        QCOMPARE(colour(cell.data(Qt::ForegroundRole)), t[3]);
+        QModelRoleData roles[] = {QModelRoleData(Qt::ForegroundRole), QModelRoleData(Qt::BackgroundRole),
+                                  QModelRoleData(Qt::AccessibleDescriptionRole)};
+        model->multiData(cell, roles); // as a view paints
+        QCOMPARE(colour(roles[0].data()), t[3]);
+        QCOMPARE(colour(roles[1].data()), t[4]);
+        QCOMPARE(roles[2].data().toString(), t[5]);
         QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[4]);
-        QCOMPARE(cell.data(Qt::AccessibleDescriptionRole).toString(), t[5]);
         QCOMPARE(colour(model->headerData(0, Qt::Vertical, Qt::ForegroundRole)), t[6]);
         QCOMPARE(colour(model->index(0, 0).data(Qt::ForegroundRole)), t[6]);
         const QString age = model->index(0, 0).data().toString(); // the cell's own age, with "ago"
