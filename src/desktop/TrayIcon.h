@@ -45,6 +45,10 @@ public:
 
     bool add(const NotifyIconData &data);
     bool remove();
+    // Changes the icon and the tip of a shown icon (the members uFlags names); false when none is shown.
+    bool modify(const NotifyIconData &data);
+    // A desktop notification from the icon, where the notification area shows them.
+    void showMessage(const QString &title, const QString &text);
     bool isAdded() const { return icon_ != nullptr; }
     // Whether the icon is on screen now: added, and a notification area exists to show it.
     bool isShown() const;

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const QString emptyText;
@@ -52,6 +53,8 @@ bool FlexGrid::setRows(int count) {
             for (const QString &text : rows_[r]->text)
                 textChars_ -= text.size();
     rows_.resize(size_t(count));
+    for (auto it = critical_.begin(); it != critical_.end();)
+        it = int(*it >> 6) >= count ? critical_.erase(it) : std::next(it);
     if (row_ >= count)
         row_ = count - 1;
     if (count != publishedRows_)
@@ -104,6 +107,8 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
     cell = text;
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
+    if (!rules_.thresholds.empty() && col >= FirstValueCol && (col - FirstValueCol) % 2 == 0)
+        updateLevel(r, row, col);
 }
 
 void FlexGrid::copyTextAt(int row, int col, QStringView text) {
@@ -124,6 +129,8 @@ void FlexGrid::copyTextAt(int row, int col, QStringView text) {
     TextBuffer::copyInto(cell, text);
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
+    if (!rules_.thresholds.empty() && col >= FirstValueCol && (col - FirstValueCol) % 2 == 0)
+        updateLevel(r, row, col);
 }
 
 void FlexGrid::setUnitAt(int row, int col, QStringView unit) {
@@ -177,27 +184,90 @@ qint64 FlexGrid::rowAgeMs(int row) const {
 void FlexGrid::setRules(const RuleSet &rules) {
     rules_ = rules;
     boundsOf_.clear();
+    critical_.clear();
+    entered_.clear();
     setStaleMs(rules.staleMs);
+    for (int row = FixedRows; row < Rows(); ++row)
+        if (RowData *r = rows_[size_t(row)].get()) {
+            r->level.fill(AlarmLevel::None);
+            if (!rules_.thresholds.empty())
+                for (int col = FirstValueCol; col < Columns; col += 2)
+                    updateLevel(*r, row, col);
+        }
     if (Rows() > FixedRows) {
         markDirty(FixedRows, 0);
         markDirty(Rows() - 1, Columns - 1);
     }
 }
 
-AlarmLevel FlexGrid::alarmAt(int row, int col) const {
-    if (rules_.thresholds.empty() || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
-        return AlarmLevel::None;
+const Bounds *FlexGrid::boundsAt(int row, int col) const {
     const QString &name = textAt(row, col - 1);
     auto found = boundsOf_.constFind(name);
     if (found == boundsOf_.cend())
         found = boundsOf_.insert(name, rules_.boundsFor(name));
-    if (!*found)
-        return AlarmLevel::None;
-    QString value = textAt(row, col).trimmed();
-    value.replace(QLatin1Char(','), QLatin1Char('.'));
+    return *found;
+}
+
+// A value cell's number: "." or "," as decimal separator, spaces around it; false for anything else.
+bool FlexGrid::valueOf(const QString &text, double *value) {
+    const QStringView v = QStringView(text).trimmed();
     bool ok = false;
-    const double number = value.toDouble(&ok);
-    return ok ? (*found)->level(number) : AlarmLevel::None; // not a number: never an alarm
+    if (v.contains(QLatin1Char(',')))
+        *value = v.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    else
+        *value = v.toDouble(&ok);
+    return ok && !v.isEmpty();
+}
+
+void FlexGrid::updateLevel(RowData &r, int row, int col) {
+    AlarmLevel &level = r.level[size_t((col - FirstValueCol) / 2)];
+    const Bounds *bounds = boundsAt(row, col);
+    double number = 0;
+    const AlarmLevel now =
+        bounds && valueOf(r.text[size_t(col)], &number) ? bounds->level(number) : AlarmLevel::None;
+    if (now == level)
+        return;
+    if (now == AlarmLevel::Critical) {
+        critical_.insert(keyOf(row, col));
+        if (entered_.size() < size_t(MaxEntered))
+            entered_.push_back({row, col});
+    } else if (level == AlarmLevel::Critical) {
+        critical_.remove(keyOf(row, col));
+    }
+    level = now;
+}
+
+AlarmLevel FlexGrid::alarmAt(int row, int col) const {
+    if (rules_.thresholds.empty() || row < FixedRows || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return AlarmLevel::None;
+    const RowData *r = rowAt(row);
+    return r ? r->level[size_t((col - FirstValueCol) / 2)] : AlarmLevel::None;
+}
+
+bool FlexGrid::worstCritical(Cell *cell) const {
+    double worst = -1;
+    for (const quint32 key : critical_) {
+        const int row = int(key >> 6), col = FirstValueCol + 2 * int(key & 63);
+        const Bounds *bounds = boundsAt(row, col);
+        double number = 0;
+        if (!bounds || !valueOf(textAt(row, col), &number))
+            continue;
+        const double beyond = std::max(std::isnan(bounds->crit) ? 0 : number - bounds->crit,
+                                       std::isnan(bounds->lowCrit) ? 0 : bounds->lowCrit - number);
+        // Ties go to the first row, so that the tooltip does not flicker between equal cells.
+        if (beyond > worst ||
+            (beyond == worst && (row < cell->row || (row == cell->row && col < cell->col)))) {
+            worst = beyond;
+            *cell = {row, col};
+        }
+    }
+    return worst >= 0;
+}
+
+std::vector<FlexGrid::Cell> FlexGrid::takeEnteredCritical() {
+    std::vector<Cell> out;
+    out.swap(entered_);
+    return out;
 }
 
 QString FlexGrid::ageText(qint64 ms) {

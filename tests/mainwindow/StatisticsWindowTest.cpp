@@ -42,7 +42,7 @@ private slots:
     void menuOpensARefreshingWindow() {
         MainForm form;
         const QList<QAction *> tools = form.ToolsMenu->actions();
-        QCOMPARE(tools.size(), 2);
+        QCOMPARE(tools.size(), 3); // Options, Statistics..., Rules...
         QCOMPARE(tools.at(0), form.OptionsMenu);
         QCOMPARE(tools.at(1)->text(), QStringLiteral("Statistics..."));
         QVERIFY(form.DudUDP.bindPort(0));
