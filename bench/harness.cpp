@@ -22,13 +22,15 @@
 // Sets of measurements, each run in a child process, with a table against the targets:
 //   zarare-bench hosts    [--repeat K]         cost per datagram, 32,767 hosts against 10
 //   zarare-bench standard [--repeat K]         everything above, and the bare counter for reference
-// drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid.
+// drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid, and
+// --rules N: N alarm threshold lines, two of them matching the load's sensors.
 // Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --verbose (Qt's
 // messages on standard error).
 
 #include "BenchCommon.h"
 #include "Readings.h"
 #include "mainwindow/MainForm.h"
+#include "rules/RulesFile.h"
 #include "sensorview/SensorTableModel.h"
 #include "sensorview/SensorView.h"
 #include "settings/SettingsFile.h"
@@ -229,6 +231,14 @@ public:
     int rows() const { return form_.grid.Rows(); }
     int enlargeBuffer(int bytes) { return Bench::forceReceiveBuffer(fd_, bytes); }
     SensorView &sensorView() { return *form_.sensorView; }
+    // Alarm bounds as a rules file would give them: `count` threshold lines, two of which match the
+    // load's sensors (so that cells go amber and red), the others other names.
+    void applyRules(int count) {
+        QString text = QStringLiteral("CPU* warn 60 crit 70\n*Fan* low-warn 900 low-crit 700\n");
+        for (int k = 2; k < count; ++k)
+            text += QStringLiteral("Rail %1* warn 1 crit 2\n").arg(k);
+        form_.grid.setRules(RulesFile::parse(text).rules);
+    }
     void showSensors() {
         form_.sensorView->showBySensor(true);
         settle(100);
@@ -428,6 +438,8 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
     }
     if (opt.text("view", "") == "sensors")
         subject.showSensors();
+    if (const int rules = int(opt.number("rules", 0)); rules > 0)
+        subject.applyRules(rules);
     const double baseMb = double(Bench::residentMemoryKb()) / 1024;
 
     Bench::Load load;
@@ -716,6 +728,12 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         rows.push_back({"drain ratio monitor / bare", fmt("%.2f", ratio), ">= 0.6", ratio >= 0.6});
         rows.push_back({"worst event-loop gap while draining (ms)", fmt("%.1f", maxOf(monitor, "gap_ms")),
                         "< 50", maxOf(monitor, "gap_ms") < 50});
+        const auto withRules =
+            repeat(times, [&] { return child(self, "drain --rules 20" + drainLoad + common); });
+        const double rulesRate = medianOf(withRules, "rate");
+        const double rulesRatio = rate > 0 ? rulesRate / rate : 0;
+        rows.push_back({"drain with 20 alarm rules (datagrams/s)", fmt("%.0f", rulesRate), "", true});
+        rows.push_back({"  ratio to no rules", fmt("%.2f", rulesRatio), ">= 0.9", rulesRatio >= 0.9});
         const auto bySensor =
             repeat(times, [&] { return child(self, "drain --view sensors" + drainLoad + common); });
         const double sensorRate = medianOf(bySensor, "rate");
