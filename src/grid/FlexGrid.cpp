@@ -209,14 +209,40 @@ const Bounds *FlexGrid::boundsAt(int row, int col) const {
 }
 
 // A value cell's number: "." or "," as decimal separator, spaces around it; false for anything else.
+// Plain decimals of up to 15 digits (every reading a sensor sends) are read here without allocating:
+// the digits make an exact integer, and one division by an exact power of ten rounds correctly.
 bool FlexGrid::valueOf(const QString &text, double *value) {
     const QStringView v = QStringView(text).trimmed();
+    static constexpr double Tens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qsizetype i = 0;
+    const bool negative = i < v.size() && v[i] == QLatin1Char('-');
+    if (negative || (i < v.size() && v[i] == QLatin1Char('+')))
+        ++i;
+    qint64 digits = 0;
+    int count = 0, decimals = -1;
+    for (; i < v.size() && count <= 15; ++i) {
+        const char16_t c = v[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            digits = digits * 10 + (c - u'0');
+            ++count;
+            if (decimals >= 0)
+                ++decimals;
+        } else if ((c == u'.' || c == u',') && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (i == v.size() && count > 0 && count <= 15) {
+        const double magnitude = double(digits) / Tens[decimals < 0 ? 0 : decimals];
+        *value = negative ? -magnitude : magnitude;
+        return true;
+    }
+    // Anything else (exponents, long digit runs, "inf", words) the slow way; only finite numbers count.
     bool ok = false;
-    if (v.contains(QLatin1Char(',')))
-        *value = v.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
-    else
-        *value = v.toDouble(&ok);
-    return ok && !v.isEmpty();
+    *value = v.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    return ok && !v.isEmpty() && std::isfinite(*value);
 }
 
 void FlexGrid::updateLevel(RowData &r, int row, int col) {
