@@ -107,8 +107,14 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
     cell = text;
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
-    if (!rules_.thresholds.empty() && col >= FirstValueCol && (col - FirstValueCol) % 2 == 0)
+    if (rules_.thresholds.empty() || col < FirstValueCol - 1)
+        return;
+    if ((col - FirstValueCol) % 2 == 0) {
         updateLevel(r, row, col);
+    } else if (col + 1 < Columns) { // a name: its value's rule is looked up again
+        r.alarm[size_t((col + 1 - FirstValueCol) / 2)] &= ~RuleMask;
+        updateLevel(r, row, col + 1);
+    }
 }
 
 void FlexGrid::copyTextAt(int row, int col, QStringView text) {
@@ -183,13 +189,13 @@ qint64 FlexGrid::rowAgeMs(int row) const {
 
 void FlexGrid::setRules(const RuleSet &rules) {
     rules_ = rules;
-    boundsOf_.clear();
+    ruleOf_.clear();
     critical_.clear();
     entered_.clear();
     setStaleMs(rules.staleMs);
     for (int row = FixedRows; row < Rows(); ++row)
         if (RowData *r = rows_[size_t(row)].get()) {
-            r->level.fill(AlarmLevel::None);
+            r->alarm.fill(0);
             if (!rules_.thresholds.empty())
                 for (int col = FirstValueCol; col < Columns; col += 2)
                     updateLevel(*r, row, col);
@@ -200,11 +206,12 @@ void FlexGrid::setRules(const RuleSet &rules) {
     }
 }
 
-const Bounds *FlexGrid::boundsAt(int row, int col) const {
-    const QString &name = textAt(row, col - 1);
-    auto found = boundsOf_.constFind(name);
-    if (found == boundsOf_.cend())
-        found = boundsOf_.insert(name, rules_.boundsFor(name));
+quint16 FlexGrid::ruleCodeOf(const QString &name) const {
+    auto found = ruleOf_.constFind(name);
+    if (found == ruleOf_.cend()) {
+        const int index = rules_.indexFor(name);
+        found = ruleOf_.insert(name, index < 0 || index > RuleMask - 2 ? RuleNone : quint16(index + 2));
+    }
     return *found;
 }
 
@@ -246,8 +253,11 @@ bool FlexGrid::valueOf(const QString &text, double *value) {
 }
 
 void FlexGrid::updateLevel(RowData &r, int row, int col) {
-    AlarmLevel &level = r.level[size_t((col - FirstValueCol) / 2)];
-    const Bounds *bounds = boundsAt(row, col);
+    quint16 &alarm = r.alarm[size_t((col - FirstValueCol) / 2)];
+    if ((alarm & RuleMask) == RuleUnknown) // once per cell and name: a reading costs no lookup
+        alarm = quint16((alarm & ~RuleMask) | ruleCodeOf(r.text[size_t(col - 1)]));
+    const AlarmLevel level = AlarmLevel(alarm >> 14);
+    const Bounds *bounds = boundsOfCode(alarm & RuleMask);
     double number = 0;
     const AlarmLevel now =
         bounds && valueOf(r.text[size_t(col)], &number) ? bounds->level(number) : AlarmLevel::None;
@@ -260,21 +270,21 @@ void FlexGrid::updateLevel(RowData &r, int row, int col) {
     } else if (level == AlarmLevel::Critical) {
         critical_.remove(keyOf(row, col));
     }
-    level = now;
+    alarm = quint16((alarm & RuleMask) | quint16(now) << 14);
 }
 
 AlarmLevel FlexGrid::alarmAt(int row, int col) const {
     if (rules_.thresholds.empty() || row < FixedRows || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
         return AlarmLevel::None;
     const RowData *r = rowAt(row);
-    return r ? r->level[size_t((col - FirstValueCol) / 2)] : AlarmLevel::None;
+    return r ? AlarmLevel(r->alarm[size_t((col - FirstValueCol) / 2)] >> 14) : AlarmLevel::None;
 }
 
 bool FlexGrid::worstCritical(Cell *cell) const {
     double worst = -1;
     for (const quint32 key : critical_) {
         const int row = int(key >> 6), col = FirstValueCol + 2 * int(key & 63);
-        const Bounds *bounds = boundsAt(row, col);
+        const Bounds *bounds = boundsOfCode(rowAt(row)->alarm[size_t(key & 63)] & RuleMask);
         double number = 0;
         if (!bounds || !valueOf(textAt(row, col), &number))
             continue;
