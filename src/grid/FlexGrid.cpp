@@ -52,9 +52,10 @@ bool FlexGrid::setRows(int count) {
         if (rows_[r])
             for (const QString &text : rows_[r]->text)
                 textChars_ -= text.size();
+    if (size_t(count) < rows_.size()) // only a shrinking grid can lose critical cells
+        for (auto it = critical_.begin(); it != critical_.end();)
+            it = int(*it >> 6) >= count ? critical_.erase(it) : std::next(it);
     rows_.resize(size_t(count));
-    for (auto it = critical_.begin(); it != critical_.end();)
-        it = int(*it >> 6) >= count ? critical_.erase(it) : std::next(it);
     if (row_ >= count)
         row_ = count - 1;
     if (count != publishedRows_)
