@@ -168,29 +168,43 @@ private slots:
         QVERIFY(!visibleMessage());
     }
 
-    void damagedFileIsToldAndDefaultsUsed_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("fewer fields") << QByteArray("6000,2985");
-        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900");
+    // The file at start-up and at each Options command: a damaged one is told each time and left as it is
+    // until the next Save, with the defaults used; Options reads a stored port back into the box over an
+    // edit, and leaves the edit otherwise.
+    void settingsFileAtStartUpAndOptions_data() {
+        QTest::addColumn<QByteArray>("bytes"); // $PORT: a free port; null: no file
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("stored port") << QByteArray("$PORT,2985,7815,1200,900") << false;
+        QTest::newRow("no file") << QByteArray() << false;
+        QTest::newRow("fewer fields") << QByteArray("6000,2985") << true;
+        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900") << true;
     }
-    void damagedFileIsToldAndDefaultsUsed() {
+    void settingsFileAtStartUpAndOptions() {
         QFETCH(QByteArray, bytes);
-        writeSettings(bytes);
+        QFETCH(bool, damaged);
+        const QString port = QString::number(freePort());
+        const bool stored = bytes.startsWith("$PORT");
+        if (!bytes.isNull())
+            writeSettings(bytes.replace("$PORT", port.toLatin1()));
         MainForm reference;
         MainForm form;
-        form.Form_Load();
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("514"));
-        QCOMPARE(form.size(), reference.size());
-        QMessageBox *box = visibleMessage();
-        QVERIFY(box && box->text().contains(SettingsFile::path()) && box->text().contains("default"));
-        closeMessages();
-        QCOMPARE(storedSettings(), bytes); // left as it is until the next Save
-
-        // The Options command tells the same, then shows the dialog with its port box unchanged.
-        frmOptions::ref()->portvalue->setText(QStringLiteral("7000"));
+        loadWithoutSocket(form);
+        frmOptions *options = frmOptions::ref();
+        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("514"));
+        QVERIFY(stored || form.size() == reference.size());
+        for (int command = 0; command < 2; ++command) { // start-up, then Options
+            QMessageBox *box = visibleMessage();
+            QCOMPARE(box != nullptr, damaged);
+            QVERIFY(!box || (box->text().contains(SettingsFile::path()) && box->text().contains("default")));
+            closeMessages();
+            QCOMPARE(storedSettings(), bytes);
+            form.OptionsMenu_Click();
+        }
+        QVERIFY(options->isVisible());
+        options->portvalue->setText(QStringLiteral("7000"));
         form.OptionsMenu_Click();
-        QVERIFY(visibleMessage() && frmOptions::ref()->isVisible());
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("7000"));
+        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("7000"));
+        QCOMPARE(frmOptions::ref(), options);
     }
 
     void busyPortAtStartUpIsToldAndTheWindowLives() {
@@ -205,29 +219,6 @@ private slots:
         QCOMPARE(box->windowTitle(), QStringLiteral("Zar-Are"));
         QVERIFY(box->text().startsWith(QStringLiteral("Port %1 could not be opened").arg(other.localPort())));
         QCOMPARE(box->standardButtons(), QMessageBox::Ok);
-    }
-
-    // Options reads the stored port back into the box over an edit; without a file the edit stays.
-    void optionsReloadsTheStoredPort_data() {
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("stored port") << true;
-        QTest::newRow("no file") << false;
-    }
-    void optionsReloadsTheStoredPort() {
-        QFETCH(bool, stored);
-        const QString port = QString::number(freePort());
-        if (stored)
-            writeSettings(record(port.toUShort()));
-        MainForm form;
-        loadWithoutSocket(form);
-        frmOptions *options = frmOptions::ref();
-        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("514"));
-        form.OptionsMenu_Click();
-        QVERIFY(options->isVisible());
-        options->portvalue->setText(QStringLiteral("1234"));
-        form.OptionsMenu_Click();
-        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("1234"));
-        QCOMPARE(frmOptions::ref(), options);
     }
 
     // Save with a port typed into the dialog: the socket moves and the record is written, the typed
