@@ -69,6 +69,11 @@ bool TrayIcon::modify(const NotifyIconData &data) {
     return true;
 }
 
+void TrayIcon::setLongToolTip(const QString &tip) {
+    if (icon_)
+        icon_->setToolTip(tip.left(LongTipChars));
+}
+
 void TrayIcon::showMessage(const QString &title, const QString &text) {
     if (icon_)
         icon_->showMessage(title, text, QSystemTrayIcon::Critical);

@@ -65,10 +65,14 @@ void AlarmWatch::check() {
         if (badge && !badgeShown_)
             plain_ = data_.hIcon;
         data_.hIcon = badge ? badged(plain_) : plain_;
-        data_.szTip = NotifyIconData::tipField(tip);
+        // The record keeps the caption's tip; the alarm's longer tip is set beside it, so that the
+        // worst cell is not cut off at the record's 63 characters.
+        data_.szTip = NotifyIconData::tipField(caption_());
         data_.uFlags = NotifyIconData::NifIcon | NotifyIconData::NifTip;
         tray_.modify(data_);
         data_.uFlags |= NotifyIconData::NifMessage;
+        if (badge)
+            tray_.setLongToolTip(tip.left(TrayIcon::LongTipChars));
         badgeShown_ = badge;
         tipShown_ = tip;
     }

@@ -101,8 +101,7 @@ private slots:
         QSignalSpy notified(form->alarms, &AlarmWatch::notified);
         form->alarms->check();
         QCOMPARE(form->tray.toolTip(),
-                 (form->windowTitle() + QStringLiteral(" - 1 critical: render-07 CPU Temp 45.0 C"))
-                     .left(NotifyIconData::TipChars - 1));
+                 form->windowTitle() + QStringLiteral(" - 1 critical: render-07 CPU Temp 45.0 C"));
         QCOMPARE(notified.size(), 1);
         QCOMPARE(notified.at(0).at(0).toString(), QStringLiteral("render-07 CPU Temp 45.0 C"));
 
