@@ -282,6 +282,8 @@ std::vector<std::string> Load::arguments() const {
         a.push_back("--rate");
         a.push_back(std::to_string(rate));
     }
+    if (rfc5424)
+        a.push_back("--rfc5424");
     return a;
 }
 
@@ -394,6 +396,7 @@ Load comparisonLoad(const Options &opt, bool drain, unsigned port) {
     load.count = drain ? opt.number("count", 1000000) : 0;
     load.rate = drain ? 0 : opt.number("rate", 300000);
     load.seconds = drain ? 0 : opt.real("seconds", 10);
+    load.rfc5424 = opt.flag("rfc5424");
     return load;
 }
 

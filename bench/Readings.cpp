@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace Bench {
 
@@ -18,15 +20,23 @@ std::uint64_t mix(std::uint64_t x) {
     return x;
 }
 
-// "Mmm dd hh:mm:ss" of the current local time.
-void stamp(char out[16]) {
+// The current local time as "Mmm dd hh:mm:ss ", or with the RFC 5424 shape as
+// "1 yyyy-mm-ddThh:mm:ss.uuuuuu+hh:mm "; returns its length.
+size_t stamp(char out[40], Shape shape) {
     static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const time_t t = time(nullptr);
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
-    localtime_r(&t, &local);
-    std::snprintf(out, 16, "%s %2d %02d:%02d:%02d", months[local.tm_mon], local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec);
+    localtime_r(&now.tv_sec, &local);
+    if (shape == Shape::Bsd)
+        return size_t(std::snprintf(out, 40, "%s %2d %02d:%02d:%02d ", months[local.tm_mon], local.tm_mday,
+                                    local.tm_hour, local.tm_min, local.tm_sec));
+    const long offset = std::labs(local.tm_gmtoff) / 60;
+    return size_t(std::snprintf(out, 40, "1 %04d-%02d-%02dT%02d:%02d:%02d.%06ld%c%02ld:%02ld ",
+                                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                local.tm_min, local.tm_sec, now.tv_nsec / 1000,
+                                local.tm_gmtoff < 0 ? '-' : '+', offset / 60, offset % 60));
 }
 
 char *number(char *p, long value, int decimals) {
@@ -101,12 +111,12 @@ std::string hostName(int h) {
     return buf;
 }
 
-ReadingComposer::ReadingComposer(int hosts, int sensors)
-    : sensors_(sensorTable()), hosts_(size_t(hosts)), perHost_(sensors) {
+ReadingComposer::ReadingComposer(int hosts, int sensors, Shape shape)
+    : sensors_(sensorTable()), hosts_(size_t(hosts)), perHost_(sensors), shape_(shape) {
     for (int h = 0; h < hosts; ++h)
         hosts_[size_t(h)] = hostName(h);
     sensors_.resize(size_t(sensors));
-    stamp(stamp_);
+    stampLength_ = stamp(stamp_, shape_);
     stampSecond_ = time(nullptr);
 }
 
@@ -114,7 +124,7 @@ void ReadingComposer::refreshStamp() {
     const time_t t = time(nullptr);
     if (t != stampSecond_) {
         stampSecond_ = t;
-        stamp(stamp_);
+        stampLength_ = stamp(stamp_, shape_);
     }
 }
 
@@ -137,12 +147,16 @@ size_t ReadingComposer::compose(long long i, char *out) const {
         p += n;
     };
     put("<13>", 4);
-    put(stamp_, 15);
-    *p++ = ' ';
+    put(stamp_, stampLength_);
     put(hosts_[size_t(h)].data(), hosts_[size_t(h)].size());
     put(" sensor[", 8);
     put(sensor.label.data(), sensor.label.size());
-    put("]: ", 3);
+    if (shape_ == Shape::Bsd) {
+        put("]: ", 3);
+    } else {
+        static const char opening[] = "] - - [timeQuality tzKnown=\"1\" isSynced=\"1\"] ";
+        put(opening, sizeof opening - 1);
+    }
     put(sensor.name.data(), sensor.name.size());
     *p++ = '=';
     const long jitter =

@@ -2,6 +2,9 @@
 
 // The readings the load generator sends: H hosts with S sensors each, in the layout the monitor accepts
 //   <13>Dec  6 19:40:53 WS-ACCT-0042 sensor[CPU Temp]: Temp=45.5 C
+// or, with the RFC 5424 shape, as util-linux logger writes it by default
+//   <13>1 2026-12-06T19:40:53.123456+01:00 WS-ACCT-0042 sensor[CPU Temp] - - [timeQuality tzKnown="1"
+//   isSynced="1"] Temp=45.5 C
 // Datagram i comes from sensor i % S of host (i / S) % H, so each host sends its sensors together, one
 // host after the other, round after round; values change from round to round.
 
@@ -26,9 +29,11 @@ std::vector<Sensor> sensorTable();
 // Host names of a mixed office and server room, unique for every index.
 std::string hostName(int h);
 
+enum class Shape { Bsd, Rfc5424 };
+
 class ReadingComposer {
 public:
-    ReadingComposer(int hosts, int sensors);
+    ReadingComposer(int hosts, int sensors, Shape shape = Shape::Bsd);
 
     // Takes the current second for the time stamps, when it changed.
     void refreshStamp();
@@ -43,7 +48,9 @@ private:
     std::vector<Sensor> sensors_;
     std::vector<std::string> hosts_;
     int perHost_;
-    char stamp_[16];
+    Shape shape_;
+    char stamp_[40];
+    size_t stampLength_ = 0;
     time_t stampSecond_;
 };
 

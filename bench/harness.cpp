@@ -21,14 +21,18 @@
 //       event-loop gap, memory every second, and whether every datagram the kernel delivered was counted
 // Sets of measurements, each run in a child process, with a table against the targets:
 //   zarare-bench hosts    [--repeat K]         cost per datagram, 32,767 hosts against 10
+//   zarare-bench shapes   [--repeat K]         cost per datagram, RFC 5424 readings against BSD ones
 //   zarare-bench standard [--repeat K]         everything above, and the bare counter for reference
-// drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid.
+// drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid,
+// --rules N: N alarm threshold lines, two of them matching the load's sensors, and --rfc5424: the
+// readings in the RFC 5424 shape (Readings.h) instead of the BSD one.
 // Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --verbose (Qt's
 // messages on standard error).
 
 #include "BenchCommon.h"
 #include "Readings.h"
 #include "mainwindow/MainForm.h"
+#include "rules/RulesFile.h"
 #include "sensorview/SensorTableModel.h"
 #include "sensorview/SensorView.h"
 #include "settings/SettingsFile.h"
@@ -243,6 +247,14 @@ public:
     int rows() const { return form_.grid.Rows(); }
     int enlargeBuffer(int bytes) { return Bench::forceReceiveBuffer(fd_, bytes); }
     SensorView &sensorView() { return *form_.sensorView; }
+    // Alarm bounds as a rules file would give them: `count` threshold lines, two of which match the
+    // load's sensors (so that cells go amber and red), the others other names.
+    void applyRules(int count) {
+        QString text = QStringLiteral("CPU* warn 60 crit 70\n*Fan* low-warn 900 low-crit 700\n");
+        for (int k = 2; k < count; ++k)
+            text += QStringLiteral("Rail %1* warn 1 crit 2\n").arg(k);
+        form_.grid.setRules(RulesFile::parse(text).rules);
+    }
     void showSensors() {
         form_.sensorView->showBySensor(true);
         settle(100);
@@ -443,11 +455,14 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
     }
     if (opt.text("view", "") == "sensors")
         subject.showSensors();
+    if (const int rules = int(opt.number("rules", 0)); rules > 0)
+        subject.applyRules(rules);
     const double baseMb = double(Bench::residentMemoryKb()) / 1024;
 
     Bench::Load load;
     load.hosts = int(opt.number("hosts", mode == "memory" ? 32767 : 100));
     load.sensors = int(opt.number("sensors", mode == "memory" ? 64 : 16));
+    load.rfc5424 = opt.flag("rfc5424");
     if (mode == "worst") {
         // Every cell at the longest a datagram allows (name and value share the 255 characters after the
         // priority), and every name different: the most text a stranger's datagrams can make the grid hold.
@@ -570,16 +585,17 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         load.start = first.count;
     }
     const Phase p = subject.run(load, preQueue, opt.flag("probe"));
-    std::printf("result receiver=monitor load=%s hosts=%d sensors=%d sent=%lld counted=%lld lost=%lld "
-                "rcvbuf_errors=%lld sock_drops=%lld seconds=%.4f rate=%.0f cpu_us=%.3f sys_us=%.3f "
-                "busy_pct=%.1f gap_ms=%.1f "
-                "hwm_mb=%.1f rss_mb=%.1f base_mb=%.1f rows=%d rcvbuf=%d own_rcvbuf=%d queued_bytes=%lld",
-                mode.c_str(), load.hosts, load.sensors, p.sent, p.counted, p.sent - p.counted, p.rcvbufErrors,
-                p.sockDrops, p.seconds, p.seconds > 0 ? double(p.counted) / p.seconds : 0.0,
-                p.counted ? p.cpuUs / double(p.counted) : 0.0, p.counted ? p.sysUs / double(p.counted) : 0.0,
-                p.seconds > 0 ? p.cpuUs / (p.seconds * 1e4) : 0.0, p.maxGapMs,
-                double(Bench::peakMemoryKb()) / 1024, double(Bench::residentMemoryKb()) / 1024, baseMb,
-                subject.rows() - 1, granted, subject.ownBuffer(), p.queued);
+    std::printf(
+        "result receiver=monitor load=%s shape=%s hosts=%d sensors=%d sent=%lld counted=%lld lost=%lld "
+        "rcvbuf_errors=%lld sock_drops=%lld seconds=%.4f rate=%.0f cpu_us=%.3f sys_us=%.3f "
+        "busy_pct=%.1f gap_ms=%.1f "
+        "hwm_mb=%.1f rss_mb=%.1f base_mb=%.1f rows=%d rcvbuf=%d own_rcvbuf=%d queued_bytes=%lld",
+        mode.c_str(), load.rfc5424 ? "rfc5424" : "bsd", load.hosts, load.sensors, p.sent, p.counted,
+        p.sent - p.counted, p.rcvbufErrors, p.sockDrops, p.seconds,
+        p.seconds > 0 ? double(p.counted) / p.seconds : 0.0, p.counted ? p.cpuUs / double(p.counted) : 0.0,
+        p.counted ? p.sysUs / double(p.counted) : 0.0, p.seconds > 0 ? p.cpuUs / (p.seconds * 1e4) : 0.0,
+        p.maxGapMs, double(Bench::peakMemoryKb()) / 1024, double(Bench::residentMemoryKb()) / 1024, baseMb,
+        subject.rows() - 1, granted, subject.ownBuffer(), p.queued);
     if (p.probesSent > 0)
         std::printf(" probes=%lld probes_lost=%lld delay_max_ms=%.2f delay_p99_ms=%.2f", p.probesSent,
                     p.probesSent - p.probesReceived, p.delayMaxMs, p.delayP99Ms);
@@ -704,6 +720,23 @@ void hostRows(const std::string &self, const std::string &common, int times, std
                     fmt("%.3f", medianOf(many, "cold_cpu_us")), "", true});
 }
 
+// The cost of an RFC 5424 reading against a BSD one: the same sensors of the same hosts, drained.
+void shapeRows(const std::string &self, const std::string &common, int times, std::vector<Row> &rows) {
+    std::vector<Fields> bsd, rfc5424;
+    const std::string load = "drain --count 1000000 --hosts 100 --sensors 16" + common;
+    for (int i = 0; i < times; ++i) { // interleaved, so that a disturbance hits both sides alike
+        bsd.push_back(child(self, load));
+        rfc5424.push_back(child(self, load + " --rfc5424"));
+    }
+    const double a = medianOf(bsd, "cpu_us"), b = medianOf(rfc5424, "cpu_us");
+    const double ratio = a > 0 ? b / a : 0;
+    rows.push_back({"drain 100 x 16, BSD readings: rate / us per datagram",
+                    fmt("%.0f / %.3f", medianOf(bsd, "rate"), a), "", true});
+    rows.push_back(
+        {"  the same in the RFC 5424 shape", fmt("%.0f / %.3f", medianOf(rfc5424, "rate"), b), "", true});
+    rows.push_back({"  cost ratio RFC 5424 / BSD", fmt("%.2f", ratio), "<= 1.3", ratio > 0 && ratio <= 1.3});
+}
+
 int measureSet(const std::string &mode, const Bench::Options &opt) {
     const std::string self = Bench::programDir() + "/zarare-bench";
     const std::string bare = Bench::programDir() + "/zarare-bare";
@@ -716,6 +749,8 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
     std::vector<Row> rows;
     if (mode == "hosts") {
         hostRows(self, common, times, rows);
+    } else if (mode == "shapes") {
+        shapeRows(self, common, times, rows);
     } else {
         const std::string drainLoad = " --count 1000000 --hosts 100 --sensors 16";
         const auto monitor = repeat(times, [&] { return child(self, "drain" + drainLoad + common); });
@@ -731,6 +766,12 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         rows.push_back({"drain ratio monitor / bare", fmt("%.2f", ratio), ">= 0.6", ratio >= 0.6});
         rows.push_back({"worst event-loop gap while draining (ms)", fmt("%.1f", maxOf(monitor, "gap_ms")),
                         "< 50", maxOf(monitor, "gap_ms") < 50});
+        const auto withRules =
+            repeat(times, [&] { return child(self, "drain --rules 20" + drainLoad + common); });
+        const double rulesRate = medianOf(withRules, "rate");
+        const double rulesRatio = rate > 0 ? rulesRate / rate : 0;
+        rows.push_back({"drain with 20 alarm rules (datagrams/s)", fmt("%.0f", rulesRate), "", true});
+        rows.push_back({"  ratio to no rules", fmt("%.2f", rulesRatio), ">= 0.9", rulesRatio >= 0.9});
         const auto bySensor =
             repeat(times, [&] { return child(self, "drain --view sensors" + drainLoad + common); });
         const double sensorRate = medianOf(bySensor, "rate");
@@ -766,6 +807,7 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         delayRows(flood, rows);
 
         hostRows(self, common, times, rows);
+        shapeRows(self, common, times, rows);
 
         const auto memory = child(self, "memory --hosts 32767 --sensors 64" + common);
         rows.push_back({"memory, 32,767 hosts x 64 sensors: peak (VmHWM, MB)",
@@ -801,10 +843,11 @@ int main(int argc, char **argv) {
     if (mode == "drain" || mode == "paced" || mode == "flood" || mode == "memory" || mode == "soak" ||
         mode == "worst" || mode == "sortflood")
         return measure(mode, opt, argc, argv);
-    if (mode == "hosts" || mode == "standard")
+    if (mode == "hosts" || mode == "shapes" || mode == "standard")
         return measureSet(mode, opt);
     std::fprintf(
-        stderr, "usage: zarare-bench drain|paced|flood|memory|soak|worst|sortflood|hosts|standard [options]\n"
-                "  see the comment at the top of bench/harness.cpp\n");
+        stderr,
+        "usage: zarare-bench drain|paced|flood|memory|soak|worst|sortflood|hosts|shapes|standard [options]\n"
+        "  see the comment at the top of bench/harness.cpp\n");
     return 2;
 }

@@ -34,12 +34,19 @@ std::string formatted(const Bench::Sensor &s, const std::string &valueText) {
     return s.name + "=" + valueText + " " + s.unit;
 }
 
-void readingsAreInTheAcceptedLayout() {
+void readingsAreInTheAcceptedLayout(Bench::Shape shape) {
     // <13>Mmm dd hh:mm:ss HOST sensor[LABEL]: Name=VALUE UNIT
-    const std::regex layout(R"(<13>[A-Z][a-z]{2} [ 123][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9] )"
-                            R"(([^ ]+) sensor\[([^\]]+)\]: ([A-Za-z]+)=([0-9]+(\.[0-9]+)?) ([^ ]+))");
+    // <13>1 yyyy-mm-ddThh:mm:ss.uuuuuu+hh:mm HOST sensor[LABEL] - - [timeQuality ...] Name=VALUE UNIT
+    const std::regex bsd(R"(<13>[A-Z][a-z]{2} [ 123][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9] )"
+                         R"(([^ ]+) sensor\[([^\]]+)\]: ([A-Za-z]+)=([0-9]+(\.[0-9]+)?) ([^ ]+))");
+    const std::regex rfc5424(
+        R"(<13>1 20[0-9]{2}-[01][0-9]-[0-3][0-9]T[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\.[0-9]{6})"
+        R"([+-][0-9]{2}:[0-9]{2} ([^ ]+) sensor\[([^\]]+)\] - - )"
+        R"(\[timeQuality tzKnown="1" isSynced="1"\] ([A-Za-z]+)=([0-9]+(\.[0-9]+)?) ([^ ]+))");
+    const std::regex &layout = shape == Bench::Shape::Bsd ? bsd : rfc5424;
+    const std::string what = shape == Bench::Shape::Bsd ? "BSD" : "RFC 5424";
     const int hosts = 40, sensors = 64;
-    Bench::ReadingComposer composer(hosts, sensors);
+    Bench::ReadingComposer composer(hosts, sensors, shape);
     ReadingParser parser;
     char text[512];
     int bad = 0, misparsed = 0;
@@ -58,7 +65,7 @@ void readingsAreInTheAcceptedLayout() {
         parser.udpdata = QString::fromStdString(datagram);
         parser.parseudp();
         const bool right =
-            m[1] == host && m[2] == sensor.label && m[3] == sensor.name &&
+            m[1] == host && m[2] == sensor.label && m[3] == sensor.name && parser.understood &&
             parser.hostname.toStdString() == host && parser.sensorname.toStdString() == " " + sensor.label &&
             parser.sensorvalue.toStdString() == " " + m[4].str() + " " &&
             parser.udpdata.toStdString() == formatted(sensor, m[4].str()) && m[6] == sensor.unit;
@@ -66,9 +73,9 @@ void readingsAreInTheAcceptedLayout() {
             std::printf("carries the wrong fields: %s\n", datagram.c_str());
         seen.insert(host + "|" + sensor.label);
     }
-    check(bad == 0, "every reading is in the accepted layout");
-    check(misparsed == 0, "every reading carries its host, sensor and value");
-    check(seen.size() == size_t(hosts) * sensors, "every host reports every sensor");
+    check(bad == 0, what + ": every reading is in the accepted layout");
+    check(misparsed == 0, what + ": every reading carries its host, sensor and value");
+    check(seen.size() == size_t(hosts) * sensors, what + ": every host reports every sensor");
 }
 
 void hostsAndSensorsAreDistinct() {
@@ -134,7 +141,8 @@ void optionsAndResults() {
 } // namespace
 
 int main() {
-    readingsAreInTheAcceptedLayout();
+    readingsAreInTheAcceptedLayout(Bench::Shape::Bsd);
+    readingsAreInTheAcceptedLayout(Bench::Shape::Rfc5424);
     hostsAndSensorsAreDistinct();
     valuesChangeFromRoundToRound();
     procReadersFindTheSocket();

@@ -59,6 +59,26 @@ bool TrayIcon::remove() {
     return true;
 }
 
+bool TrayIcon::modify(const NotifyIconData &data) {
+    if (!icon_)
+        return false;
+    if (data.uFlags & NotifyIconData::NifIcon)
+        icon_->setIcon(data.hIcon);
+    if (data.uFlags & NotifyIconData::NifTip)
+        icon_->setToolTip(data.tipText());
+    return true;
+}
+
+void TrayIcon::setLongToolTip(const QString &tip) {
+    if (icon_)
+        icon_->setToolTip(tip.left(LongTipChars));
+}
+
+void TrayIcon::showMessage(const QString &title, const QString &text) {
+    if (icon_)
+        icon_->showMessage(title, text, QSystemTrayIcon::Critical);
+}
+
 bool TrayIcon::isShown() const {
     return icon_ && icon_->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }

@@ -45,6 +45,14 @@ public:
 
     bool add(const NotifyIconData &data);
     bool remove();
+    // Changes the icon and the tip of a shown icon (the members uFlags names); false when none is shown.
+    bool modify(const NotifyIconData &data);
+    // A tip longer than the record's (the notification area of later systems shows this many
+    // characters), until the next modify with a tip.
+    static constexpr int LongTipChars = 127;
+    void setLongToolTip(const QString &tip);
+    // A desktop notification from the icon, where the notification area shows them.
+    void showMessage(const QString &title, const QString &text);
     bool isAdded() const { return icon_ != nullptr; }
     // Whether the icon is on screen now: added, and a notification area exists to show it.
     bool isShown() const;

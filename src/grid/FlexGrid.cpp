@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 const QString emptyText;
@@ -51,6 +52,9 @@ bool FlexGrid::setRows(int count) {
         if (rows_[r])
             for (const QString &text : rows_[r]->text)
                 textChars_ -= text.size();
+    if (size_t(count) < rows_.size()) // only a shrinking grid can lose critical cells
+        for (auto it = critical_.begin(); it != critical_.end();)
+            it = int(*it >> 6) >= count ? critical_.erase(it) : std::next(it);
     rows_.resize(size_t(count));
     if (row_ >= count)
         row_ = count - 1;
@@ -104,6 +108,14 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
     cell = text;
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
+    if (rules_.thresholds.empty() || col < FirstValueCol - 1)
+        return;
+    if ((col - FirstValueCol) % 2 == 0) {
+        updateLevel(r, row, col);
+    } else if (col + 1 < Columns) { // a name: its value's rule is looked up again
+        r.alarm[size_t((col + 1 - FirstValueCol) / 2)] &= ~RuleMask;
+        updateLevel(r, row, col + 1);
+    }
 }
 
 void FlexGrid::copyTextAt(int row, int col, QStringView text) {
@@ -124,6 +136,8 @@ void FlexGrid::copyTextAt(int row, int col, QStringView text) {
     TextBuffer::copyInto(cell, text);
     noteFilled(r.filled.data(), col, text.isEmpty());
     markDirty(row, col);
+    if (!rules_.thresholds.empty() && col >= FirstValueCol && (col - FirstValueCol) % 2 == 0)
+        updateLevel(r, row, col);
 }
 
 void FlexGrid::setUnitAt(int row, int col, QStringView unit) {
@@ -176,28 +190,121 @@ qint64 FlexGrid::rowAgeMs(int row) const {
 
 void FlexGrid::setRules(const RuleSet &rules) {
     rules_ = rules;
-    boundsOf_.clear();
+    ruleOf_.clear();
+    critical_.clear();
+    entered_.clear();
     setStaleMs(rules.staleMs);
+    for (int row = FixedRows; row < Rows(); ++row)
+        if (RowData *r = rows_[size_t(row)].get()) {
+            r->alarm.fill(0);
+            if (!rules_.thresholds.empty())
+                for (int col = FirstValueCol; col < Columns; col += 2)
+                    updateLevel(*r, row, col);
+        }
     if (Rows() > FixedRows) {
         markDirty(FixedRows, 0);
         markDirty(Rows() - 1, Columns - 1);
     }
 }
 
-AlarmLevel FlexGrid::alarmAt(int row, int col) const {
-    if (rules_.thresholds.empty() || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
-        return AlarmLevel::None;
-    const QString &name = textAt(row, col - 1);
-    auto found = boundsOf_.constFind(name);
-    if (found == boundsOf_.cend())
-        found = boundsOf_.insert(name, rules_.boundsFor(name));
-    if (!*found)
-        return AlarmLevel::None;
-    QString value = textAt(row, col).trimmed();
-    value.replace(QLatin1Char(','), QLatin1Char('.'));
+quint16 FlexGrid::ruleCodeOf(const QString &name) const {
+    auto found = ruleOf_.constFind(name);
+    if (found == ruleOf_.cend()) {
+        const int index = rules_.indexFor(name);
+        found = ruleOf_.insert(name, index < 0 || index > RuleMask - 2 ? RuleNone : quint16(index + 2));
+    }
+    return *found;
+}
+
+// A value cell's number: "." or "," as decimal separator, spaces around it; false for anything else.
+// Plain decimals of up to 15 digits (every reading a sensor sends) are read here without allocating:
+// the digits make an exact integer, and one division by an exact power of ten rounds correctly.
+bool FlexGrid::valueOf(const QString &text, double *value) {
+    const QStringView v = QStringView(text).trimmed();
+    static constexpr double Tens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qsizetype i = 0;
+    const bool negative = i < v.size() && v[i] == QLatin1Char('-');
+    if (negative || (i < v.size() && v[i] == QLatin1Char('+')))
+        ++i;
+    qint64 digits = 0;
+    int count = 0, decimals = -1;
+    for (; i < v.size() && count <= 15; ++i) {
+        const char16_t c = v[i].unicode();
+        if (c >= u'0' && c <= u'9') {
+            digits = digits * 10 + (c - u'0');
+            ++count;
+            if (decimals >= 0)
+                ++decimals;
+        } else if ((c == u'.' || c == u',') && decimals < 0) {
+            decimals = 0;
+        } else {
+            break;
+        }
+    }
+    if (i == v.size() && count > 0 && count <= 15) {
+        const double magnitude = double(digits) / Tens[decimals < 0 ? 0 : decimals];
+        *value = negative ? -magnitude : magnitude;
+        return true;
+    }
+    // Anything else (exponents, long digit runs, "inf", words) the slow way; only finite numbers count.
     bool ok = false;
-    const double number = value.toDouble(&ok);
-    return ok ? (*found)->level(number) : AlarmLevel::None; // not a number: never an alarm
+    *value = v.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+    return ok && !v.isEmpty() && std::isfinite(*value);
+}
+
+void FlexGrid::updateLevel(RowData &r, int row, int col) {
+    quint16 &alarm = r.alarm[size_t((col - FirstValueCol) / 2)];
+    if ((alarm & RuleMask) == RuleUnknown) // once per cell and name: a reading costs no lookup
+        alarm = quint16((alarm & ~RuleMask) | ruleCodeOf(r.text[size_t(col - 1)]));
+    const AlarmLevel level = AlarmLevel(alarm >> 14);
+    const Bounds *bounds = boundsOfCode(alarm & RuleMask);
+    double number = 0;
+    const AlarmLevel now =
+        bounds && valueOf(r.text[size_t(col)], &number) ? bounds->level(number) : AlarmLevel::None;
+    if (now == level)
+        return;
+    if (now == AlarmLevel::Critical) {
+        critical_.insert(keyOf(row, col));
+        if (entered_.size() < size_t(MaxEntered))
+            entered_.push_back({row, col});
+    } else if (level == AlarmLevel::Critical) {
+        critical_.remove(keyOf(row, col));
+    }
+    alarm = quint16((alarm & RuleMask) | quint16(now) << 14);
+}
+
+AlarmLevel FlexGrid::alarmAt(int row, int col) const {
+    if (rules_.thresholds.empty() || row < FixedRows || col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
+        return AlarmLevel::None;
+    const RowData *r = rowAt(row);
+    return r ? AlarmLevel(r->alarm[size_t((col - FirstValueCol) / 2)] >> 14) : AlarmLevel::None;
+}
+
+bool FlexGrid::worstCritical(Cell *cell) const {
+    double worst = -1;
+    for (const quint32 key : critical_) {
+        const int row = int(key >> 6), col = FirstValueCol + 2 * int(key & 63);
+        const Bounds *bounds = boundsOfCode(rowAt(row)->alarm[size_t(key & 63)] & RuleMask);
+        double number = 0;
+        if (!bounds || !valueOf(textAt(row, col), &number))
+            continue;
+        const double beyond = std::max(std::isnan(bounds->crit) ? 0 : number - bounds->crit,
+                                       std::isnan(bounds->lowCrit) ? 0 : bounds->lowCrit - number);
+        // Ties go to the first row, so that the tooltip does not flicker between equal cells.
+        if (beyond > worst ||
+            (beyond == worst && (row < cell->row || (row == cell->row && col < cell->col)))) {
+            worst = beyond;
+            *cell = {row, col};
+        }
+    }
+    return worst >= 0;
+}
+
+std::vector<FlexGrid::Cell> FlexGrid::takeEnteredCritical() {
+    std::vector<Cell> out;
+    out.swap(entered_);
+    return out;
 }
 
 QString FlexGrid::ageText(qint64 ms) {

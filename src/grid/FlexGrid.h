@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -89,6 +90,16 @@ public:
     // have changed colour (views repaint only what they show). The texts are not touched.
     void refreshAges();
     AlarmLevel alarmAt(int row, int col) const;
+    // The critical cells, kept up to date as values are written (only while there are alarm bounds):
+    // how many there are, the worst of them (furthest beyond its bound; false when none), and the
+    // cells that became critical since the last call (at most MaxEntered of them are remembered).
+    struct Cell {
+        int row, col;
+    };
+    int criticalCount() const { return int(critical_.size()); }
+    bool worstCritical(Cell *cell) const;
+    static constexpr int MaxEntered = 256;
+    std::vector<Cell> takeEnteredCritical();
     // The unit of a value cell ('Temp=45.0 C' gives "C"), shown with its value in the tooltip. Units are
     // kept once each, at most MaxUnits different ones; a further one is not kept (the cell shows none).
     static constexpr int MaxUnits = 1024;
@@ -114,12 +125,25 @@ private:
         std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
         std::array<quint32, ValueCols> stamp{};    // write time / 100 ms + 1 of each value cell, 0 = none
         std::array<quint16, ValueCols> unit{};     // index into units_ of each value cell, 0 = none
+        // Of each value cell while there are alarm bounds: its level in the top two bits, its name's
+        // rule below them (see ruleCodeAt).
+        std::array<quint16, ValueCols> alarm{};
     };
 
     const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }
     RowData &writableRow(int row);
     void markDirty(int row, int col);
     QVariant cellData(int row, int col, int role) const;
+    // A value cell's rule: 0 not looked up yet, 1 none, k + 2 for thresholds[k]. Only the first
+    // MaxRuleCode - 2 rules of a file can be told apart; a name matching a later one has none.
+    static constexpr quint16 RuleUnknown = 0, RuleNone = 1, RuleMask = 0x3FFF;
+    quint16 ruleCodeOf(const QString &name) const;
+    const Bounds *boundsOfCode(quint16 code) const {
+        return code >= 2 ? &rules_.thresholds[size_t(code - 2)].bounds : nullptr;
+    }
+    static bool valueOf(const QString &text, double *value);
+    void updateLevel(RowData &r, int row, int col);
+    static quint32 keyOf(int row, int col) { return quint32(row) << 6 | quint32((col - FirstValueCol) / 2); }
 
     std::vector<std::unique_ptr<RowData>> rows_; // null until a cell of the row is written
     std::vector<quint32> palette_{0};
@@ -132,8 +156,10 @@ private:
     RuleSet rules_;
     std::vector<QString> units_{QString()};
     QHash<QString, quint16> unitIndex_;
+    QSet<quint32> critical_; // keyOf() of every critical cell
+    std::vector<Cell> entered_;
     QTimer ageTimer_;
-    mutable QHash<QString, const Bounds *> boundsOf_; // name cell text -> its rule's bounds, or null
+    mutable QHash<QString, quint16> ruleOf_; // name cell text -> its rule code
 
     // What views have been told, and what changed since.
     int publishedRows_ = DesignRows;

@@ -8,7 +8,9 @@
 #include "desktop/MessageBox.h"
 #include "geometry/Twips.h"
 #include "geometry/WindowGeometry.h"
+#include "mainwindow/AlarmWatch.h"
 #include "mainwindow/ComputerName.h"
+#include "mainwindow/RulesDialog.h"
 #include "mainwindow/StatisticsWindow.h"
 #include "rules/RulesFile.h"
 #include "sensorview/SensorView.h"
@@ -27,6 +29,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTableView>
+
+#include <memory>
 
 #include <algorithm>
 #include <cmath>
@@ -92,12 +96,14 @@ MainForm::MainForm(QWidget *parent)
     ToolsMenu->setObjectName(QStringLiteral("ToolsMenu"));
     OptionsMenu = command(ToolsMenu, "OptionsMenu", "Options");
     StatisticsMenu = command(ToolsMenu, "StatisticsMenu", "Statistics...");
+    RulesMenu = command(ToolsMenu, "RulesMenu", "Rules...");
     HelpMenu = menuBar()->addMenu(QStringLiteral("Help"));
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
     AboutMenu = command(HelpMenu, "AboutMenu", "About");
     connect(ExitMenu, &QAction::triggered, this, &MainForm::ExitMenu_Click);
     connect(OptionsMenu, &QAction::triggered, this, &MainForm::OptionsMenu_Click);
     connect(StatisticsMenu, &QAction::triggered, this, &MainForm::StatisticsMenu_Click);
+    connect(RulesMenu, &QAction::triggered, this, &MainForm::RulesMenu_Click);
     connect(AboutMenu, &QAction::triggered, this, &MainForm::AboutMenu_Click);
     // The menu bar from the keyboard: F10, or Alt pressed and released on its own, opens the first menu.
     auto *f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -146,6 +152,7 @@ MainForm::MainForm(QWidget *parent)
     MSFlexGrid1->setTabKeyNavigation(false); // Tab leaves the grid; the arrow keys walk it
     Twips::place(MSFlexGrid1, GridLeft, GridTop, GridDesignWidth, GridDesignHeight);
     sensorView = new SensorView({this, MSFlexGrid1, FileMenu, ExitMenu, HelpMenu}, grid, reception.hostGrid);
+    connect(sensorView, &SensorView::prefsChanged, this, &MainForm::savePrefs);
 
     resize(Twips::toPixelsX(ClientWidth, this),
            Twips::toPixelsY(ClientHeight, this) + menuBar()->sizeHint().height());
@@ -196,6 +203,9 @@ void MainForm::Form_Load() {
     trayicon.hIcon = windowIcon();
     trayicon.szTip = NotifyIconData::tipField(windowTitle());
     tray.add(trayicon);
+    if (!alarms)
+        alarms = new AlarmWatch(
+            grid, tray, trayicon, [this] { return windowTitle(); }, this);
 
     QString error;
     if (!DudUDP.Bind(frmOptions::ref()->portvalue->text(), &error))
@@ -207,15 +217,91 @@ QString MainForm::rulesPath() {
            QLatin1String(RulesFile::FileName);
 }
 
+namespace {
+// The keywords of the rules file that the allow list and the sensor view read.
+RulesFile::Extensions extensionsInto(std::shared_ptr<AllowList> allow,
+                                     std::shared_ptr<SensorViewPrefs> prefs) {
+    return {
+        {[](QStringView keyword) {
+             return keyword.compare(QLatin1String("allow"), Qt::CaseInsensitive) == 0;
+         },
+         [allow](QStringView, QStringView networks, QString *error) {
+             const QList<QStringView> each = networks.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+             if (each.isEmpty()) {
+                 *error = QStringLiteral("\"allow\" needs a network such as 192.0.2.0/24");
+                 return false;
+             }
+             AllowList added = *allow;
+             for (QStringView network : each)
+                 if (!added.add(network, error))
+                     return false;
+             *allow = added;
+             return true;
+         }},
+        {&SensorViewPrefs::handles,
+         [prefs](QStringView keyword, QStringView arguments, QString *error) {
+             return prefs->parse(keyword, arguments, error);
+         }},
+    };
+}
+} // namespace
+
 void MainForm::loadRules() {
     const QString path = rulesPath();
     QString failure;
-    const RulesFile::Parsed parsed = RulesFile::read(path, &failure);
-    grid.setRules(parsed.rules);
+    bool truncated = false;
+    const QString text = RulesFile::readText(path, &truncated, &failure);
     if (!failure.isEmpty())
         MessageBox::warn(this, QStringLiteral("%1 could not be read: %2").arg(path, failure));
-    else if (!parsed.errors.empty() || parsed.truncated)
-        MessageBox::warn(this, RulesFile::errorMessage(path, parsed));
+    applyRules(text, true, truncated);
+}
+
+void MainForm::applyRules(const QString &text, bool report, bool truncated) {
+    auto allow = std::make_shared<AllowList>();
+    auto prefs = std::make_shared<SensorViewPrefs>();
+    RulesFile::Parsed parsed = RulesFile::parse(text, extensionsInto(allow, prefs));
+    parsed.truncated = truncated;
+    grid.setRules(parsed.rules);
+    reception.setAllowList(*allow);
+    sensorView->setPrefs(*prefs);
+    if (report && (!parsed.errors.empty() || parsed.truncated))
+        MessageBox::warn(this, RulesFile::errorMessage(rulesPath(), parsed));
+}
+
+void MainForm::savePrefs(const SensorViewPrefs &prefs) {
+    const QString path = rulesPath();
+    QString failure;
+    bool truncated = false;
+    const QString text = RulesFile::readText(path, &truncated, &failure);
+    QString reason = failure;
+    if (reason.isEmpty() && (truncated || text.contains(QChar(0xFFFD))))
+        reason = QStringLiteral("it is not a rules file this program can rewrite without losing lines");
+    if (reason.isEmpty()) {
+        const QString changed = RulesFile::replaceLines(text, &SensorViewPrefs::handles, prefs.lines());
+        if (changed == text || RulesFile::write(path, changed, &reason))
+            return;
+    }
+    MessageBox::warn(this,
+                     QStringLiteral("The view's choices could not be saved in %1: %2").arg(path, reason));
+}
+
+void MainForm::RulesMenu_Click() {
+    if (!rulesDialog) {
+        rulesDialog = new RulesDialog(
+            rulesPath(),
+            [] {
+                // Checking only: what the lines would set is thrown away.
+                return extensionsInto(std::make_shared<AllowList>(), std::make_shared<SensorViewPrefs>());
+            },
+            this);
+        connect(rulesDialog, &RulesDialog::saved, this,
+                [this](const QString &text) { applyRules(text, false); });
+    } else {
+        rulesDialog->reload();
+    }
+    rulesDialog->show();
+    rulesDialog->raise();
+    rulesDialog->activateWindow();
 }
 
 void MainForm::reapplyOnceFramed() {

@@ -4,6 +4,7 @@
 #include "grid/FlexGrid.h"
 #include "net/UdpSocket.h"
 #include "reception/DatagramReception.h"
+#include "sensorview/SensorViewPrefs.h"
 
 #include <QMainWindow>
 
@@ -34,15 +35,19 @@ public:
     void ExitMenu_Click();
     void OptionsMenu_Click();
     void StatisticsMenu_Click();
+    void RulesMenu_Click();
     void AboutMenu_Click();
 
     // The geometry capture: Height, Width, Top and Left into the options dialog's geometry boxes.
     void captureGeometry();
 
-    // The rules file beside the settings file: the stale time for the grid; lines that cannot be read
-    // are reported once and skipped.
+    // The rules file beside the settings file: the stale time and alarm bounds for the grid, the allow
+    // list for the reception, and the sensor view's remembered choices. Lines that cannot be read are
+    // reported once and skipped; the rest applies.
     static QString rulesPath();
     void loadRules();
+    // Writes the sensor view's choices into the rules file, leaving every other line as it is.
+    void savePrefs(const SensorViewPrefs &prefs);
 
     // Whether a minimized window may leave the task bar: only when an icon can bring it back.
     bool canHideWhenMinimized() const;
@@ -72,6 +77,9 @@ public:
     QAction *ExitMenu = nullptr;
     QAction *OptionsMenu = nullptr;
     QAction *StatisticsMenu = nullptr;
+    QAction *RulesMenu = nullptr;
+    class RulesDialog *rulesDialog = nullptr;     // made when first asked for
+    class AlarmWatch *alarms = nullptr;           // the tray's view of the critical cells, from start-up on
     class StatisticsWindow *statistics = nullptr; // made when first asked for
     QAction *AboutMenu = nullptr;
     // The "By Sensor" view in the grid's place, with its View menu and File commands.
@@ -98,6 +106,7 @@ private:
     void watchAltAlone(QEvent *event);
     void applyStoredGeometry(const float geometry[4]);
     void reapplyOnceFramed();
+    void applyRules(const QString &text, bool report, bool truncated = false);
 
     float gridWidth_ = 12495, gridHeight_ = 2295;
     int resizeDepth_ = 0;

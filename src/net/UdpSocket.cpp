@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -69,11 +70,8 @@ struct UdpSocket::Backend {
     std::vector<char> buffers = std::vector<char>(size_t(Batch) * SlotBytes);
     mmsghdr msgs[Batch];
     iovec iov[Batch];
-    // Each datagram's sender, and the system's count of datagrams dropped for want of buffer space.
+    // Each datagram's sender.
     sockaddr_in6 names[Batch];
-    static constexpr size_t ControlBytes = CMSG_SPACE(sizeof(std::uint32_t));
-    alignas(cmsghdr) char control[Batch][ControlBytes];
-    qint64 drops = -1;
 
     Backend() {
         gather.setSingleShot(true);
@@ -86,7 +84,6 @@ struct UdpSocket::Backend {
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
             msgs[i].msg_hdr.msg_name = &names[i];
-            msgs[i].msg_hdr.msg_control = control[i];
         }
     }
     ~Backend() {
@@ -107,25 +104,14 @@ struct UdpSocket::Backend {
         fd = -1;
         port = 0;
         rcvbuf = 0;
-        drops = -1;
     }
 
-    // Before every receive: the system writes how much of each name and control buffer it used.
+    // Before every receive: the system writes how much of each name buffer it used.
     void prepare() {
         for (int i = 0; i < Batch; ++i) {
             msgs[i].msg_hdr.msg_flags = 0;
             msgs[i].msg_hdr.msg_namelen = sizeof names[i];
-            msgs[i].msg_hdr.msg_controllen = ControlBytes;
         }
-    }
-
-    void readDrops(msghdr &h) {
-        for (cmsghdr *c = CMSG_FIRSTHDR(&h); c; c = CMSG_NXTHDR(&h, c))
-            if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
-                std::uint32_t count;
-                std::memcpy(&count, CMSG_DATA(c), sizeof count);
-                drops = count;
-            }
     }
 
     static QString reason(int err) {
@@ -178,9 +164,6 @@ struct UdpSocket::Backend {
         int size = buffer > 0 ? buffer : WantedReceiveBuffer;
         if (::setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
             ::setsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        int on = 1;
-        if (::setsockopt(s, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0)
-            drops = 0;
         socklen_t len = sizeof rcvbuf;
         ::getsockopt(s, SOL_SOCKET, SO_RCVBUF, &rcvbuf, &len);
 
@@ -218,7 +201,6 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
             const int fdAtStart = b.fd;
             for (int i = 0; i < n && b.fd == fdAtStart; ++i) {
                 msghdr &h = b.msgs[i].msg_hdr;
-                b.readDrops(h);
                 sender_ = h.msg_namelen > 0 ? SenderAddress::fromSockaddr(static_cast<sockaddr *>(h.msg_name))
                                             : SenderAddress();
                 deliver(QByteArrayView(static_cast<const char *>(b.iov[i].iov_base),
@@ -265,7 +247,16 @@ int UdpSocket::receiveBufferBytes() const {
 }
 
 qint64 UdpSocket::kernelDrops() const {
-    return backend_->drops;
+    // Asked for when shown, not carried with every datagram: the socket's own count of datagrams the
+    // system dropped for want of buffer space since it was opened.
+    if (backend_->fd < 0)
+        return -1;
+    std::uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t len = sizeof info;
+    if (::getsockopt(backend_->fd, SOL_SOCKET, SO_MEMINFO, info, &len) != 0 ||
+        len < socklen_t(sizeof(std::uint32_t) * (SK_MEMINFO_DROPS + 1)))
+        return -1;
+    return info[SK_MEMINFO_DROPS];
 }
 
 #else // QUdpSocket fallback

@@ -41,8 +41,8 @@ public:
     // Where that datagram came from (Unknown outside a handler, or where the system does not say).
     const SenderAddress &sender() const { return sender_; }
 
-    // Datagrams the system dropped since the port was opened because the receive buffer was full, as
-    // of the last datagram read; -1 where the system does not report it.
+    // Datagrams the system dropped since the port was opened because the receive buffer was full (asked
+    // of the system when called); -1 where the system does not report it.
     qint64 kernelDrops() const;
     // The receive buffer to ask for at the next bind, in bytes (0: the default, as large as allowed).
     // Tests ask for a small one to overflow it.

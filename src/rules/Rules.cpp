@@ -14,11 +14,16 @@ AlarmLevel Bounds::level(double value) const {
 }
 
 const Bounds *RuleSet::boundsFor(QStringView sensorName) const {
+    const int index = indexFor(sensorName);
+    return index < 0 ? nullptr : &thresholds[size_t(index)].bounds;
+}
+
+int RuleSet::indexFor(QStringView sensorName) const {
     const QStringView name = sensorName.trimmed();
-    for (const ThresholdRule &rule : thresholds)
-        if (Glob::matches(rule.pattern, name))
-            return &rule.bounds;
-    return nullptr;
+    for (size_t i = 0; i < thresholds.size(); ++i)
+        if (Glob::matches(thresholds[i].pattern, name))
+            return int(i);
+    return -1;
 }
 
 namespace Glob {

@@ -28,8 +28,10 @@ struct RuleSet {
     qint64 staleMs = DefaultStaleMs; // 0: stale marking off
     std::vector<ThresholdRule> thresholds;
 
-    // The bounds of the first rule whose pattern matches the trimmed name, or null.
+    // The bounds of the first rule whose pattern matches the trimmed name, or null; indexFor gives that
+    // rule's place in `thresholds`, or -1.
     const Bounds *boundsFor(QStringView sensorName) const;
+    int indexFor(QStringView sensorName) const;
 };
 
 namespace Glob {

@@ -96,16 +96,34 @@ bool parseThreshold(QStringView line, RuleSet &rules, QString *error) {
     return true;
 }
 
+// The line without its comment: from the first '#' outside double quotes.
+QStringView withoutComment(QStringView line) {
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (line[i] == QLatin1Char('#') && !quoted)
+            return line.left(i);
+    }
+    return line;
+}
+
+QStringView keywordOf(QStringView line) {
+    line = line.trimmed();
+    const qsizetype space = line.indexOf(QLatin1Char(' '));
+    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+    const qsizetype end = space < 0 ? tab : tab < 0 ? space : std::min(space, tab);
+    return end < 0 ? line : line.left(end);
+}
+
 } // namespace
 
-Parsed parse(QStringView text) {
+Parsed parse(QStringView text, const Extensions &extensions) {
     Parsed out;
     int number = 0;
     for (QStringView line : text.split(QLatin1Char('\n'))) {
         ++number;
-        const qsizetype hash = line.indexOf(QLatin1Char('#'));
-        if (hash >= 0)
-            line = line.left(hash);
+        line = withoutComment(line);
         // Tabs count as spaces; a CR of a CR LF file goes.
         QString clean = line.toString();
         clean.replace(QLatin1Char('\t'), QLatin1Char(' '));
@@ -122,12 +140,18 @@ Parsed parse(QStringView text) {
         } else {
             const qsizetype space = l.indexOf(QLatin1Char(' '));
             const QStringView first = space < 0 ? l : l.left(space);
+            const QStringView arguments = space < 0 ? QStringView() : l.mid(space + 1);
             const Keyword *keyword = nullptr;
             for (const Keyword &k : keywords)
                 if (first.compare(k.name, Qt::CaseInsensitive) == 0)
                     keyword = &k;
-            ok = keyword ? keyword->apply(space < 0 ? QStringView() : l.mid(space), out.rules, &error)
-                         : parseThreshold(l, out.rules, &error);
+            const Extension *extension = nullptr;
+            for (const Extension &e : extensions)
+                if (!keyword && !extension && e.handles(first))
+                    extension = &e;
+            ok = keyword     ? keyword->apply(arguments, out.rules, &error)
+                 : extension ? extension->apply(first, arguments, &error)
+                             : parseThreshold(l, out.rules, &error);
         }
         if (!ok)
             out.errors.push_back({number, error});
@@ -135,7 +159,9 @@ Parsed parse(QStringView text) {
     return out;
 }
 
-Parsed read(const QString &path, QString *failure) {
+QString readText(const QString &path, bool *truncated, QString *failure) {
+    if (truncated)
+        *truncated = false;
     QFile file(path);
     if (!file.exists())
         return {};
@@ -145,10 +171,36 @@ Parsed read(const QString &path, QString *failure) {
         return {};
     }
     const QByteArray bytes = file.read(MaxBytes + 1);
-    const bool truncated = bytes.size() > MaxBytes;
-    Parsed parsed = parse(QString::fromUtf8(bytes.left(MaxBytes)));
+    if (truncated)
+        *truncated = bytes.size() > MaxBytes;
+    return QString::fromUtf8(bytes.left(MaxBytes));
+}
+
+Parsed read(const QString &path, QString *failure, const Extensions &extensions) {
+    bool truncated = false;
+    Parsed parsed = parse(readText(path, &truncated, failure), extensions);
     parsed.truncated = truncated;
     return parsed;
+}
+
+QString replaceLines(QStringView text, const std::function<bool(QStringView keyword)> &owned,
+                     const QStringList &lines) {
+    QString out;
+    for (QStringView line : text.split(QLatin1Char('\n'))) {
+        const QStringView keyword = keywordOf(withoutComment(line));
+        if (!keyword.isEmpty() && owned(keyword))
+            continue;
+        out += line;
+        out += QLatin1Char('\n');
+    }
+    // One line end at the end of the kept text, then ours.
+    while (out.endsWith(QLatin1String("\n\n")))
+        out.chop(1);
+    if (out == QLatin1String("\n"))
+        out.clear();
+    for (const QString &line : lines)
+        out += line + QLatin1Char('\n');
+    return out;
 }
 
 bool write(const QString &path, const QString &text, QString *reason) {

@@ -3,8 +3,10 @@
 #include "rules/Rules.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <vector>
 
 // The rules file "Zar-Are.rules": UTF-8 text, one rule a line, '#' starts a comment.
@@ -30,11 +32,28 @@ struct Parsed {
     bool truncated = false; // the file was longer than MaxBytes; the rest was not read
 };
 
-Parsed parse(QStringView text);
+// Keywords read by others (the allow list, the sensor view's choices): `handles` says whether a line's
+// first word is one, `apply` reads the rest of the line (comment removed) and returns false with the
+// reason when it cannot.
+struct Extension {
+    std::function<bool(QStringView keyword)> handles;
+    std::function<bool(QStringView keyword, QStringView arguments, QString *error)> apply;
+};
+using Extensions = std::vector<Extension>;
 
-// A missing file gives the default rules and no error; a file that cannot be opened, the reason in
-// `failure`.
-Parsed read(const QString &path, QString *failure = nullptr);
+// A '#' starts a comment, except inside double quotes.
+Parsed parse(QStringView text, const Extensions &extensions = {});
+
+// The file's text as far as it is read (MaxBytes); a missing file gives an empty text and no error, a
+// file that cannot be opened the reason in `failure`.
+QString readText(const QString &path, bool *truncated = nullptr, QString *failure = nullptr);
+// readText and parse in one.
+Parsed read(const QString &path, QString *failure = nullptr, const Extensions &extensions = {});
+
+// `text` with every line whose keyword `owned` claims left out and `lines` added at the end: how a
+// program-kept choice is written back without touching the user's own lines and comments.
+QString replaceLines(QStringView text, const std::function<bool(QStringView keyword)> &owned,
+                     const QStringList &lines);
 
 // Replaces the file in one step (QSaveFile). On failure returns false and the reason.
 bool write(const QString &path, const QString &text, QString *reason);

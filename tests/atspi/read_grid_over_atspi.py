@@ -179,6 +179,14 @@ def wait_for(what, probe, timeout, monitor):
         time.sleep(0.05)
 
 
+def attempt(read, how):
+    """read(how), or None while the bus cannot answer yet."""
+    try:
+        return read(how)
+    except GLib.Error:
+        return None
+
+
 def descendants(root):
     """The accessible tree under root, breadth first, without entering tables."""
     queue, seen = [root], 0
@@ -217,8 +225,8 @@ def run_checks(monitor, port):
             return None if item is None else item.get_name()
 
         # So that the 1 read later is this reading's doing.
-        before = wait_for("a readable packet counter", lambda: read(("text", "Packets Received")), STEP_TIMEOUT, monitor)
-        if before != "0":
+        if (before := wait_for("a readable packet counter", lambda: read(("text", "Packets Received")), STEP_TIMEOUT,
+                               monitor)) != "0":
             raise CheckFailed(f"Packets Received before the reading: read {before!r}, expected '0'")
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
             s.sendto(READING, ("127.0.0.1", port))
@@ -226,30 +234,19 @@ def run_checks(monitor, port):
         # Every read waits for its text until one common deadline, so a wrong grid fails in seconds.
         deadline, failures = time.monotonic() + STEP_TIMEOUT, []
         for label, how, expected in EXPECTED:
-            last = [None]
-
-            def probe():
-                last[0] = read(how)
-                return True if last[0] == expected else None
-
-            try:
-                wait_for(label, probe, max(0.0, deadline - time.monotonic()), monitor)
-            except CheckFailed:
+            while (last := attempt(read, how)) != expected and time.monotonic() < deadline:
                 if monitor.poll() is not None:
-                    raise
-            print(f"{'ok  ' if last[0] == expected else 'FAIL'} {label}: read {last[0]!r}, expected {expected!r}")
-            if last[0] != expected:
-                failures.append(label)
+                    raise CheckFailed(f"the monitor exited with status {monitor.returncode} while waiting for {label}")
+                time.sleep(0.05)
+            print(f"{'ok  ' if last == expected else 'FAIL'} {label}: read {last!r}, expected {expected!r}")
+            failures += [label] if last != expected else []
         if failures:
             raise CheckFailed(f"{len(failures)} check(s) failed: {', '.join(failures)}")
     except CheckFailed:
-        # The monitor's windows and labels: a warning box says why the grid stayed empty.
-        try:
+        try:  # the monitor's windows and labels: a warning box says why the grid stayed empty
             for window in map(app.get_child_at_index, range(app.get_child_count())):
-                print(f"  window: {window.get_role_name()} {window.get_name()!r}", file=sys.stderr)
-                for node in descendants(window):
-                    if node.get_role() == Atspi.Role.LABEL and node.get_name():
-                        print(f"    label: {node.get_name()!r}", file=sys.stderr)
+                labels = [n.get_name() for n in descendants(window) if n.get_role() == Atspi.Role.LABEL and n.get_name()]
+                print(f"  window: {window.get_role_name()} {window.get_name()!r}, labels {labels!r}", file=sys.stderr)
         except (GLib.Error, AttributeError) as e:
             print(f"  (could not list the windows: {e})", file=sys.stderr)
         raise

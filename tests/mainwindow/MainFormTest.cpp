@@ -5,6 +5,7 @@
 #include "geometry/Twips.h"
 #include "geometry/WindowGeometry.h"
 #include "mainwindow/ComputerName.h"
+#include "mainwindow/StatisticsWindow.h"
 #include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -22,40 +24,63 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <algorithm>
+
+namespace {
+QMessageBox *visibleMessage() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+            return box;
+    return nullptr;
+}
+void closeMessages() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w))
+            box->close();
+}
+quint16 freePort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::AnyIPv4, 0);
+    return probe.localPort();
+}
+QByteArray record(quint16 port, const QByteArray &geometry = "2985,7815,1200,900") {
+    return QByteArray::number(port) + ',' + geometry;
+}
+void send(quint16 port, const QByteArray &bytes) {
+    QUdpSocket().writeDatagram(bytes, QHostAddress::LocalHost, port);
+}
+void loadWithoutSocket(MainForm &form) {
+    form.Form_Load();
+    form.DudUDP.Close();
+}
+int topLevelAbouts() {
+    const QWidgetList all = QApplication::topLevelWidgets();
+    return int(std::count_if(all.begin(), all.end(), [](QWidget *w) { return qobject_cast<frmAbout *>(w); }));
+}
+// The grid fills the window less the allowances, and has no height left below them.
+void checkLayout(const MainForm &form) {
+    QCOMPARE(form.gridWidth(), WindowGeometry::width(&form) - MainForm::GridWidthAllowance);
+    QCOMPARE(form.gridHeight(),
+             std::max(0.0f, WindowGeometry::height(&form) - MainForm::GridHeightAllowance));
+}
+} // namespace
+
+// The main window without a notification area (as offscreen): start-up from the settings file, the
+// Options dialog and Save, the size limits, the counters, the statistics, the tray icon's record and the
+// mouse, and shutdown.
 class MainFormTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
 
-    static QMessageBox *visibleMessage() {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
-                return box;
-        return nullptr;
-    }
-    static void closeMessages() {
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *box = qobject_cast<QMessageBox *>(w))
-                box->close();
-    }
-    static quint16 freePort() {
-        QUdpSocket probe;
-        probe.bind(QHostAddress::AnyIPv4, 0);
-        return probe.localPort();
-    }
-    QString settingsPath() const { return SettingsFile::path(); }
     void writeSettings(const QByteArray &bytes) {
-        QFile f(settingsPath());
+        QFile f(SettingsFile::path());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    QByteArray storedSettings() const {
-        QFile f(settingsPath());
+    static QByteArray storedSettings() {
+        QFile f(SettingsFile::path());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static int send(quint16 port, const QByteArray &bytes) {
-        QUdpSocket out;
-        return int(out.writeDatagram(bytes, QHostAddress::LocalHost, port));
     }
 
 private slots:
@@ -63,256 +88,228 @@ private slots:
     void cleanup() {
         closeMessages();
         frmOptions::unload();
-        QFile::remove(settingsPath());
+        QFile::remove(SettingsFile::path());
     }
 
-    void controlsCarryTheirNames() {
+    void controlsCaptionAndHeaderRow() {
         MainForm form;
+        loadWithoutSocket(form);
         QVERIFY(form.findChild<QTableView *>(QStringLiteral("MSFlexGrid1")));
         QVERIFY(form.findChild<UdpSocket *>(QStringLiteral("DudUDP")));
-        QCOMPARE(form.findChild<QLabel *>(QStringLiteral("Label1"))->text(),
-                 QStringLiteral("Bytes Received:"));
-        QCOMPARE(form.findChild<QLabel *>(QStringLiteral("Label2"))->text(),
-                 QStringLiteral("Packets Received:"));
-        auto *packets = form.findChild<QLineEdit *>(QStringLiteral("PacketsReceived"));
-        QVERIFY(packets && packets->isReadOnly());
-        QCOMPARE(packets->text(), QStringLiteral("0"));
-        QVERIFY(form.findChild<QLineEdit *>(QStringLiteral("ReceivedBytes"))->isReadOnly());
-        QCOMPARE(form.ExitMenu->text(), QStringLiteral("Exit"));
-        QCOMPARE(form.OptionsMenu->text(), QStringLiteral("Options"));
-        QCOMPARE(form.AboutMenu->text(), QStringLiteral("About"));
-        QCOMPARE(form.FileMenu->title(), QStringLiteral("File"));
-        QCOMPARE(form.ToolsMenu->title(), QStringLiteral("Tools"));
-        QCOMPARE(form.HelpMenu->title(), QStringLiteral("Help"));
-    }
-
-    void startUpAppliesTheStoredRecord() {
-        const quint16 port = freePort();
-        writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
-        MainForm form;
-        form.Form_Load();
-        QCOMPARE(WindowGeometry::height(&form), 2985.0f);
-        QCOMPARE(WindowGeometry::width(&form), 7815.0f);
-        QCOMPARE(WindowGeometry::top(&form), 1200.0f);
-        QCOMPARE(WindowGeometry::left(&form), 900.0f);
-        QCOMPARE(form.windowgeometry[0], QStringLiteral("2985"));
-        QCOMPARE(form.windowgeometry[3], QStringLiteral("900"));
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QString::number(port));
-        QCOMPARE(form.DudUDP.localPort(), port);
-        QVERIFY(!frmOptions::ref()->isVisible());
+        const std::pair<const char *, const char *> texts[] = {
+            {"Label1", "Bytes Received:"}, {"Label2", "Packets Received:"}, {"PacketsReceived", "0"}};
+        for (const auto &[name, text] : texts)
+            QCOMPARE(form.findChild<QWidget *>(QLatin1String(name))->property("text").toString(),
+                     QLatin1String(text));
+        for (const char *name : {"PacketsReceived", "ReceivedBytes"})
+            QVERIFY2(form.findChild<QLineEdit *>(QLatin1String(name))->isReadOnly(), name);
+        QCOMPARE((QStringList{form.ExitMenu->text(), form.OptionsMenu->text(), form.AboutMenu->text(),
+                              form.FileMenu->title(), form.ToolsMenu->title(), form.HelpMenu->title()}),
+                 (QStringList{"Exit", "Options", "About", "File", "Tools", "Help"}));
+        const QList<QAction *> tools = form.ToolsMenu->actions(); // Statistics and Rules follow Options
+        QCOMPARE(tools.size(), 3);
+        QCOMPARE(tools.at(0), form.OptionsMenu);
+        QCOMPARE(tools.at(1)->text(), QStringLiteral("Statistics..."));
+        QCOMPARE(tools.at(2)->text(), QStringLiteral("Rules..."));
         QCOMPARE(form.windowTitle(), QStringLiteral("Zar-Are on ") + GetLocalComputerName());
         QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Zar-Are"));
-        QVERIFY(!visibleMessage());
-
         // Header row: nothing in column 0, then Date, Time, and Name (blue) / Value up to column 130.
-        QCOMPARE(form.grid.textAt(0, 0), QString());
-        QCOMPARE(form.grid.textAt(0, 1), QStringLiteral("Date"));
-        QCOMPARE(form.grid.textAt(0, 2), QStringLiteral("Time"));
-        QCOMPARE(form.grid.textAt(0, 129), QStringLiteral("Name"));
+        QCOMPARE((QStringList{form.grid.textAt(0, 0), form.grid.textAt(0, 1), form.grid.textAt(0, 2),
+                              form.grid.textAt(0, 129), form.grid.textAt(0, 130)}),
+                 (QStringList{"", "Date", "Time", "Name", "Value"}));
         QCOMPARE(form.grid.foreColorAt(0, 129), FlexGrid::Blue);
-        QCOMPARE(form.grid.textAt(0, 130), QStringLiteral("Value"));
         QCOMPARE(form.MSFlexGrid1->model()->headerData(129, Qt::Horizontal).toString(),
                  QStringLiteral("Value"));
     }
 
-    void lowStoredHeightIsRaisedToTheMinimum() {
-        writeSettings(QByteArray::number(freePort()) + ",500,3000,1200,900\r\n");
-        MainForm form;
-        form.Form_Load();
-        QCOMPARE(WindowGeometry::height(&form), 1000.0f);
-        QCOMPARE(WindowGeometry::width(&form), 5000.0f);
-        QCOMPARE(form.gridHeight(), 0.0f); // under 1050 twips the grid has no height left
-        QCOMPARE(form.gridWidth(), 4675.0f);
+    // The stored record at start-up: the port, the size held within the limits and the desktop, and a
+    // place that no screen shows left at the design place.
+    void storedRecordAtStartUp_data() {
+        QTest::addColumn<QByteArray>("geometry"); // height, width, top, left
+        QTest::addColumn<float>("height");        // -1: the desktop's
+        QTest::addColumn<float>("width");
+        QTest::addColumn<int>("place"); // 0 the stored one, 1 the design place, 2 somewhere on the desktop
+        // clang-format off
+        QTest::newRow("as stored") << QByteArray("2985,7815,1200,900") << 2985.0f << 7815.0f << 0;
+        QTest::newRow("low and narrow: raised to the minimum") << QByteArray("500,3000,1200,900\r\n") << 1000.0f << 5000.0f << 0;
+        QTest::newRow("far left and up") << QByteArray("2985,7815,-900000,-900000") << 2985.0f << 7815.0f << 1;
+        QTest::newRow("left beyond every number") << QByteArray("2985,7815,1200,-1E+38") << 2985.0f << 7815.0f << 1;
+        QTest::newRow("top beyond 32 bits") << QByteArray("2985,7815,64424509440,900") << 2985.0f << 7815.0f << 1;
+        QTest::newRow("huge values") << QByteArray("1E+38,1E+38,-1E+38,-1E+38") << -1.0f << -1.0f << 2;
+        // clang-format on
     }
-
-    void storedPlaceOffEveryScreenKeepsTheDesignPlace_data() {
-        QTest::addColumn<QByteArray>("place"); // top, left
-        QTest::newRow("far left and up") << QByteArray("-900000,-900000");
-        QTest::newRow("left beyond every number") << QByteArray("1200,-1E+38");
-        QTest::newRow("top beyond 32 bits") << QByteArray("64424509440,900");
-    }
-    void storedPlaceOffEveryScreenKeepsTheDesignPlace() {
-        QFETCH(QByteArray, place);
-        MainForm reference;
-        const QPoint designPlace = reference.frameGeometry().topLeft();
-        writeSettings(QByteArray::number(freePort()) + ",2985,7815," + place);
-        MainForm form;
-        form.Form_Load();
-        QCOMPARE(form.frameGeometry().topLeft(), designPlace);
-        QCOMPARE(WindowGeometry::width(&form), 7815.0f);
-    }
-
-    void hugeStoredValuesAreHeldWithinTheWindowSystem() {
+    void storedRecordAtStartUp() {
+        QFETCH(QByteArray, geometry);
+        QFETCH(float, height);
+        QFETCH(float, width);
+        QFETCH(int, place);
+        const QPoint designPlace = MainForm().frameGeometry().topLeft();
         const quint16 port = freePort();
-        writeSettings(QByteArray::number(port) + ",1E+38,1E+38,-1E+38,-1E+38");
+        writeSettings(record(port, geometry));
         MainForm form;
         form.Form_Load();
-        form.show();
-        // Brought down to the desktop, and on it (not at the stored place, which no screen shows).
         const QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
-        QCOMPARE(WindowGeometry::width(&form), Twips::fromPixelsX(desktop.width(), &form));
-        QCOMPARE(WindowGeometry::height(&form), Twips::fromPixelsY(desktop.height(), &form));
-        QVERIFY(desktop.contains(form.frameGeometry().topLeft()));
+        if (place == 2)
+            form.show(); // brought down to the desktop, and onto it
+        QCOMPARE(WindowGeometry::height(&form),
+                 height < 0 ? Twips::fromPixelsY(desktop.height(), &form) : height);
+        QCOMPARE(WindowGeometry::width(&form),
+                 width < 0 ? Twips::fromPixelsX(desktop.width(), &form) : width);
+        if (place == 0)
+            QCOMPARE(QPointF(WindowGeometry::top(&form), WindowGeometry::left(&form)), QPointF(1200, 900));
+        else if (place == 1)
+            QCOMPARE(form.frameGeometry().topLeft(), designPlace);
+        else
+            QVERIFY(desktop.contains(form.frameGeometry().topLeft()));
+        checkLayout(form);
+        QCOMPARE(QStringList(form.windowgeometry, form.windowgeometry + 4).join(','), geometry.trimmed());
+        QCOMPARE(frmOptions::ref()->portvalue->text(), QString::number(port));
         QCOMPARE(form.DudUDP.localPort(), port);
+        QVERIFY(!frmOptions::ref()->isVisible());
         QVERIFY(!visibleMessage());
     }
 
-    void damagedFileIsToldAndDefaultsUsed_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("fewer fields") << QByteArray("6000,2985");
-        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900");
+    // The file at start-up and at each Options command: a damaged one is told each time and left as it is
+    // until the next Save, with the defaults used; Options reads a stored port back into the box over an
+    // edit, and leaves the edit otherwise.
+    void settingsFileAtStartUpAndOptions_data() {
+        QTest::addColumn<QByteArray>("bytes"); // $PORT: a free port; null: no file
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("stored port") << QByteArray("$PORT,2985,7815,1200,900") << false;
+        QTest::newRow("no file") << QByteArray() << false;
+        QTest::newRow("fewer fields") << QByteArray("6000,2985") << true;
+        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900") << true;
     }
-    void damagedFileIsToldAndDefaultsUsed() {
+    void settingsFileAtStartUpAndOptions() {
         QFETCH(QByteArray, bytes);
-        writeSettings(bytes);
+        QFETCH(bool, damaged);
+        const QString port = QString::number(freePort());
+        const bool stored = bytes.startsWith("$PORT");
+        if (!bytes.isNull())
+            writeSettings(bytes.replace("$PORT", port.toLatin1()));
         MainForm reference;
         MainForm form;
-        form.Form_Load();
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("514"));
-        QCOMPARE(form.size(), reference.size());
-        QMessageBox *box = visibleMessage();
-        QVERIFY(box);
-        QVERIFY(box->text().contains(settingsPath()));
-        QVERIFY(box->text().contains(QStringLiteral("default")));
-        closeMessages();
-        QCOMPARE(storedSettings(), bytes); // left as it is until the next Save
-
-        // The Options command tells the same, then shows the dialog with its port box unchanged.
-        frmOptions::ref()->portvalue->setText(QStringLiteral("7000"));
-        form.OptionsMenu_Click();
-        QVERIFY(visibleMessage());
-        QVERIFY(frmOptions::ref()->isVisible());
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QStringLiteral("7000"));
-    }
-
-    // Options reads the stored port back into the box over an edit; without a file the edit stays.
-    void optionsReloadsTheStoredPort_data() {
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("stored port") << true;
-        QTest::newRow("no file") << false;
-    }
-    void optionsReloadsTheStoredPort() {
-        QFETCH(bool, stored);
-        const quint16 port = freePort();
-        if (stored)
-            writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
-        MainForm form;
-        form.Form_Load();
+        loadWithoutSocket(form);
         frmOptions *options = frmOptions::ref();
-        QCOMPARE(options->portvalue->text(), stored ? QString::number(port) : QStringLiteral("514"));
-        form.DudUDP.Close();
-        form.OptionsMenu_Click();
+        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("514"));
+        QVERIFY(stored || form.size() == reference.size());
+        for (int command = 0; command < 2; ++command) { // start-up, then Options
+            QMessageBox *box = visibleMessage();
+            QCOMPARE(box != nullptr, damaged);
+            QVERIFY(!box || (box->text().contains(SettingsFile::path()) && box->text().contains("default")));
+            closeMessages();
+            QCOMPARE(storedSettings(), bytes);
+            form.OptionsMenu_Click();
+        }
         QVERIFY(options->isVisible());
-        options->portvalue->setText(QStringLiteral("1234"));
+        options->portvalue->setText(QStringLiteral("7000"));
         form.OptionsMenu_Click();
-        QCOMPARE(options->portvalue->text(), stored ? QString::number(port) : QStringLiteral("1234"));
+        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("7000"));
         QCOMPARE(frmOptions::ref(), options);
     }
 
-    void saveRebindsAndRewrites() {
-        const quint16 port = freePort();
-        writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
+    void busyPortAtStartUpIsToldAndTheWindowLives() {
+        QUdpSocket other;
+        QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
+        writeSettings(record(other.localPort()));
         MainForm form;
         form.Form_Load();
-        form.show();
-        form.OptionsMenu_Click();
-        frmOptions *options = frmOptions::ref();
-        options->readheight->setText(QStringLiteral("1")); // typed geometry never reaches the file
-        QTest::mouseClick(options->cmdOK, Qt::LeftButton);
-        QVERIFY(!options->isVisible());
-        QCOMPARE(form.DudUDP.localPort(), port);
-        const QByteArray expected = QByteArray::number(port) + ',' + options->readheight->text().toLatin1() +
-                                    ',' + options->readwidth->text().toLatin1() + ',' +
-                                    options->readtop->text().toLatin1() + ',' +
-                                    options->readleft->text().toLatin1() + "\r\n";
-        QCOMPARE(storedSettings(), expected);
-        QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
-
-        // A new port: the socket moves at once.
-        const quint16 other = freePort();
-        form.OptionsMenu_Click();
-        options->portvalue->setText(QString::number(other));
-        options->cmdOK_Click();
-        QCOMPARE(form.DudUDP.localPort(), other);
-        QVERIFY(storedSettings().startsWith(QByteArray::number(other) + ','));
-        send(other, "<13>Sep  9 20:04:58 H s[A]: v=1");
-        QTRY_COMPARE(form.reception.PacketsReceived.text(), QStringLiteral("1"));
+        QVERIFY(!form.DudUDP.isBound());
+        QMessageBox *box = visibleMessage();
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Zar-Are"));
+        QVERIFY(box->text().startsWith(QStringLiteral("Port %1 could not be opened").arg(other.localPort())));
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
     }
 
-    void saveWithABusyPortKeepsTheOldOne() {
+    // Save with a port typed into the dialog: the socket moves and the record is written, the typed
+    // geometry replaced by the window's own; when it cannot, the user is told and the dialog stays.
+    void save_data() {
+        QTest::addColumn<int>("typed"); // 0 the same port, 1 another free one, 2 a busy one
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QStringList>("told"); // $NEW the typed port, $OLD the one before
+        QTest::newRow("same port") << 0 << true << QStringList();
+        QTest::newRow("another port") << 1 << true << QStringList();
+        QTest::newRow("busy port: the old one kept")
+            << 2 << true << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
+        QTest::newRow("unwritable folder: the new port used all the same")
+            << 1 << false << QStringList{"no/such/folder"};
+    }
+    void save() {
+        QFETCH(int, typed);
+        QFETCH(bool, writable);
+        QFETCH(QStringList, told);
         const quint16 port = freePort();
-        writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
+        writeSettings(record(port));
         const QByteArray before = storedSettings();
         MainForm form;
         form.Form_Load();
+        form.show();
         form.OptionsMenu_Click();
+        frmOptions *options = frmOptions::ref();
         QUdpSocket busy;
         QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0));
-        frmOptions::ref()->portvalue->setText(QString::number(busy.localPort()));
-        frmOptions::ref()->cmdOK_Click();
+        const quint16 newPort = typed == 0 ? port : typed == 2 ? busy.localPort() : freePort();
+        options->portvalue->setText(QString::number(newPort));
+        options->readheight->setText(QStringLiteral("1"));
+        if (!writable)
+            SettingsFile::setFolderForTesting(dir.filePath(QStringLiteral("no/such/folder")));
+        QTest::mouseClick(options->cmdOK, Qt::LeftButton);
+        SettingsFile::setFolderForTesting(dir.path());
+
         QMessageBox *box = visibleMessage();
-        QVERIFY(box);
-        QVERIFY(box->text().contains(QStringLiteral("Port %1 could not be opened").arg(busy.localPort())));
-        QVERIFY(box->text().contains(QStringLiteral("Still listening on port %1").arg(port)));
-        QVERIFY(frmOptions::ref()->isVisible());
-        QCOMPARE(storedSettings(), before);
-        QCOMPARE(form.DudUDP.localPort(), port);
-        send(port, "<13>Sep  9 20:04:58 H s[A]: v=1");
+        QCOMPARE(box != nullptr, !told.isEmpty());
+        for (QString text : told)
+            QVERIFY2(
+                box->text().contains(
+                    text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port))),
+                qPrintable(box->text()));
+        QCOMPARE(options->isVisible(), box != nullptr);
+        if (told.isEmpty())
+            QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
+        const QStringList boxes{QString::number(newPort), options->readheight->text(),
+                                options->readwidth->text(), options->readtop->text(),
+                                options->readleft->text()};
+        QCOMPARE(storedSettings(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : before);
+        const quint16 listening = typed == 2 ? port : newPort;
+        QCOMPARE(form.DudUDP.localPort(), listening);
+        send(listening, "<13>Sep  9 20:04:58 H s[A]: v=1");
         QTRY_COMPARE(form.reception.PacketsReceived.text(), QStringLiteral("1"));
     }
 
-    void unwritableSettingsAreToldAndTheDialogStays() {
-        MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
-        SettingsFile::setFolderForTesting(dir.filePath(QStringLiteral("no/such/folder")));
-        form.OptionsMenu_Click();
-        frmOptions::ref()->portvalue->setText(QString::number(freePort()));
-        frmOptions::ref()->cmdOK_Click();
-        SettingsFile::setFolderForTesting(dir.path());
-        QMessageBox *box = visibleMessage();
-        QVERIFY(box);
-        QVERIFY(box->text().contains(QStringLiteral("no/such/folder")));
-        QVERIFY(frmOptions::ref()->isVisible());
-        QVERIFY(form.DudUDP.isBound()); // the new port is in use all the same
+    // Every size change holds the minimum, lays the grid out again and captures the geometry, without
+    // showing the Options dialog.
+    void resizeFollowsTheWindow_data() {
+        QTest::addColumn<float>("setWidth");
+        QTest::addColumn<float>("setHeight");
+        QTest::addColumn<float>("width");
+        QTest::addColumn<float>("height");
+        QTest::newRow("larger") << 7000.0f << 4000.0f << 7000.0f << 4000.0f;
+        QTest::newRow("narrower than the minimum") << 4000.0f << 4000.0f << 5000.0f << 4000.0f;
+        QTest::newRow("at the minimum") << 5000.0f << 1000.0f << 5000.0f << 1000.0f;
+        QTest::newRow("lower than the minimum") << 5000.0f << 999.0f << 5000.0f << 1000.0f;
     }
-
     void resizeFollowsTheWindow() {
+        QFETCH(float, setWidth);
+        QFETCH(float, setHeight);
         MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
+        loadWithoutSocket(form);
         form.show();
-        WindowGeometry::setWidth(&form, 7000);
-        WindowGeometry::setHeight(&form, 4000);
-        QCOMPARE(form.gridWidth(), 6675.0f);
-        QCOMPARE(form.gridHeight(), 2950.0f);
+        WindowGeometry::setWidth(&form, setWidth);
+        WindowGeometry::setHeight(&form, setHeight);
+        QTEST(WindowGeometry::width(&form), "width");
+        QTEST(WindowGeometry::height(&form), "height");
+        checkLayout(form);
         frmOptions *options = frmOptions::ref();
-        QCOMPARE(options->readheight->text(), QStringLiteral("4000"));
-        QCOMPARE(options->readwidth->text(), QStringLiteral("7000"));
+        QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
+        QCOMPARE(options->readwidth->text().toFloat(), WindowGeometry::width(&form));
         QCOMPARE(options->readtop->text().toFloat(), WindowGeometry::top(&form));
         QCOMPARE(options->readleft->text().toFloat(), WindowGeometry::left(&form));
-        QVERIFY(!options->isVisible()); // the capture never shows the dialog
-
-        WindowGeometry::setWidth(&form, 4000);
-        QCOMPARE(WindowGeometry::width(&form), 5000.0f);
-        QCOMPARE(form.gridWidth(), 4675.0f);
-        WindowGeometry::setWidth(&form, 5000);
-        WindowGeometry::setHeight(&form, 1000);
-        QCOMPARE(WindowGeometry::width(&form), 5000.0f);
-        QCOMPARE(WindowGeometry::height(&form), 1000.0f);
-        WindowGeometry::setHeight(&form, 999);
-        QCOMPARE(WindowGeometry::height(&form), 1000.0f);
-    }
-
-    void minimizingWithoutAnIconKeepsTheWindowInTheTaskBar() {
-        MainForm form;
-        form.show();
-        form.showMinimized();
-        QVERIFY(form.isVisible());
+        QVERIFY(!options->isVisible());
     }
 
     void reopenedOptionsShowText1UntilTheNextCapture() {
-        writeSettings(QByteArray::number(freePort()) + ",2985,7815,1200,900");
+        writeSettings(record(freePort()));
         MainForm form;
         form.Form_Load();
         form.show();
@@ -330,74 +327,44 @@ private slots:
         QCOMPARE(second->readheight->text(), QStringLiteral("2985"));
     }
 
-    void exitAndTheCloseBoxCloseTheOptionsDialogToo_data() {
+    // Exit and the close box end the window and its Options dialog; an About box outlives them, and the
+    // program goes on until it is closed too.
+    void shutdown_data() {
         QTest::addColumn<bool>("closeBox");
-        QTest::newRow("Exit") << false;
-        QTest::newRow("close box") << true;
+        QTest::addColumn<bool>("about"); // asked for twice before: one dialog
+        QTest::newRow("Exit") << false << false;
+        QTest::newRow("close box") << true << false;
+        QTest::newRow("Exit with the About box open") << false << true;
     }
-    void exitAndTheCloseBoxCloseTheOptionsDialogToo() {
+    void shutdown() {
         QFETCH(bool, closeBox);
+        QFETCH(bool, about);
         const int loadedBefore = LoadedForms::count();
         QPointer<MainForm> form = new MainForm;
         form->setAttribute(Qt::WA_DeleteOnClose);
-        form->Form_Load();
-        form->DudUDP.Close();
+        loadWithoutSocket(*form);
         form->show();
         form->OptionsMenu_Click();
         QPointer<frmOptions> options = frmOptions::ref();
         QVERIFY(options->isVisible());
+        for (int i = 0; about && i < 2; ++i)
+            form->AboutMenu_Click();
+        QCOMPARE(topLevelAbouts(), about ? 1 : 0);
+        QPointer<frmAbout> aboutBox = frmAbout::instance();
         if (closeBox)
             form->close();
         else
             form->ExitMenu_Click();
         QTRY_VERIFY(!form);
         QVERIFY(!options);
-        QCOMPARE(LoadedForms::count(), loadedBefore);
-    }
-
-    void aboutIsOneDialogThatOutlivesExit() {
-        const int loadedBefore = LoadedForms::count();
-        QPointer<MainForm> form = new MainForm;
-        form->setAttribute(Qt::WA_DeleteOnClose);
-        form->show();
-        form->AboutMenu_Click();
-        form->AboutMenu_Click();
-        QPointer<frmAbout> about = frmAbout::instance();
-        QVERIFY(about && about->isVisible());
-        int dialogs = 0;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            dialogs += qobject_cast<frmAbout *>(w) != nullptr;
-        QCOMPARE(dialogs, 1);
-        form->ExitMenu_Click();
-        QTRY_VERIFY(!form);
-        QVERIFY(about && about->isVisible()); // the program goes on until the About box is closed too
-        QCOMPARE(LoadedForms::count(), loadedBefore + 1);
-        about->close();
-        QTRY_VERIFY(!about);
-    }
-
-    void datagramsShowInCountersAndGrid() {
-        const quint16 port = freePort();
-        writeSettings(QByteArray::number(port) + ",2985,7815,1200,900");
-        MainForm form;
-        form.Form_Load();
-        form.show();
-        const QByteArray reading("<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C");
-        send(port, reading);
-        QTRY_COMPARE(form.PacketsReceived->text(), QStringLiteral("1"));
-        QCOMPARE(form.ReceivedBytes->text(), QString::number(reading.size()));
-        QAbstractItemModel *model = form.MSFlexGrid1->model();
-        QTRY_COMPARE(model->rowCount(), 1);
-        QCOMPARE(model->headerData(0, Qt::Vertical).toString(), QStringLiteral("OFFICE"));
-        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("Sep  9"));
-        QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral(" CPU Temp"));
-        QCOMPARE(model->index(0, 3).data().toString(), QStringLiteral(" 45.0 "));
+        QCOMPARE(aboutBox && aboutBox->isVisible(), about);
+        QCOMPARE(LoadedForms::count(), loadedBefore + (about ? 1 : 0));
+        delete aboutBox;
     }
 
     void largeCountsShowTheirLeadingDigits() {
         MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
+        loadWithoutSocket(form);
         form.show();
         form.reception.PacketsReceived.setText(QStringLiteral("123456788"));
         form.reception.ReceivedBytes.setText(QStringLiteral("99999999999999"));
@@ -414,18 +381,128 @@ private slots:
         QVERIFY(form.PacketsReceived->geometry().right() < labelText);
     }
 
-    void busyPortAtStartUpIsToldAndTheWindowLives() {
-        QUdpSocket other;
-        QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
-        writeSettings(QByteArray::number(other.localPort()) + ",2985,7815,1200,900");
+    void statisticsTexts_data() {
+        QTest::addColumn<qint64>("drops");
+        QTest::addColumn<int>("buffer");
+        QTest::addColumn<QStringList>("texts");
+        const QStringList counts{"1234567", "3", "42"};
+        QTest::newRow("Linux") << qint64(12) << 8388608 << counts + QStringList{"12", "8388608 bytes"};
+        QTest::newRow("drops not reported")
+            << qint64(-1) << 212992 << counts + QStringList{"not available", "212992 bytes"};
+        QTest::newRow("not bound") << qint64(-1) << 0
+                                   << counts + QStringList{"not available", "not available"};
+    }
+    void statisticsTexts() {
+        DatagramReception::Statistics s;
+        s.accepted = 1234567;
+        s.rejected = 3;
+        s.notUnderstood = 42;
+        QFETCH(qint64, drops);
+        QFETCH(int, buffer);
+        s.kernelDrops = drops;
+        s.bufferBytes = buffer;
+        const auto values = StatisticsText::values(s);
+        QTEST(QStringList(values.begin(), values.end()), "texts");
+    }
+
+    // The statistics window follows the counts while shown, once a second, and closes with the main window.
+    void statisticsWindowRefreshes() {
         MainForm form;
-        form.Form_Load();
-        QVERIFY(!form.DudUDP.isBound());
-        QMessageBox *box = visibleMessage();
-        QVERIFY(box);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Zar-Are"));
-        QVERIFY(box->text().startsWith(QStringLiteral("Port %1 could not be opened").arg(other.localPort())));
-        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        QVERIFY(form.DudUDP.bindPort(0));
+        form.StatisticsMenu->trigger();
+        QVERIFY(form.statistics && form.statistics->isVisible() && !form.statistics->isModal());
+        QCOMPARE(form.statistics->valueText(0), QStringLiteral("0"));
+        form.reception.processDatagram("<13>Sep  9 20:04:58 H s[a]: v=1");
+        form.reception.processDatagram("<13>Sep  9 20:04:58 H no tag");
+        QTRY_COMPARE_WITH_TIMEOUT(form.statistics->valueText(0), QStringLiteral("2"), 2500);
+        QCOMPARE(form.statistics->valueText(2), QStringLiteral("1"));
+        QVERIFY(form.statistics->valueText(4).endsWith(QStringLiteral(" bytes")));
+        form.close();
+        QVERIFY(!form.statistics->isVisible());
+    }
+
+    // The icon's record as the system wants it, added at start-up and removed once at shutdown.
+    void trayIconRecordAndRemoval() {
+        MainForm form;
+        loadWithoutSocket(form);
+        const NotifyIconData &t = form.trayicon;
+        QCOMPARE((QList<quint32>{t.cbSize, t.uID, t.uFlags, t.uCallbackMessage}),
+                 (QList<quint32>{88, 1, 7, 0x200}));
+        QCOMPARE(t.hWnd, &form);
+        QVERIFY(!t.hIcon.isNull());
+        QCOMPARE(t.szTip.size(), 64);
+        QCOMPARE(t.tipText(), form.windowTitle());
+        QVERIFY(form.tray.isAdded());
+        QCOMPARE(form.tray.toolTip(), form.windowTitle());
+        form.Form_Unload();
+        QVERIFY(!form.tray.isAdded());
+        QVERIFY(!form.tray.remove()); // a second delete does nothing
+    }
+
+    void longCaptionsAreCutInTheTip() {
+        const QString caption = QStringLiteral("Zar-Are on ") + QString(70, QLatin1Char('x'));
+        NotifyIconData data;
+        data.szTip = NotifyIconData::tipField(caption);
+        QCOMPARE(data.szTip.size(), 64);
+        QCOMPARE(data.tipText(), caption.left(63));
+        data.szTip = NotifyIconData::tipField(QStringLiteral("Zar-Are on OFFICE1"));
+        QCOMPARE(data.tipText(), QStringLiteral("Zar-Are on OFFICE1"));
+        QCOMPARE(data.szTip.mid(19), QString(45, QLatin1Char(' ')));
+    }
+
+    void minimizingWithoutAnIconKeepsTheWindowInTheTaskBar() {
+        MainForm form;
+        form.show();
+        form.showMinimized();
+        QVERIFY(form.isVisible());
+    }
+
+    // The icon's messages arrive as mouse moves with the message as x: only a left double-click brings the
+    // hidden window back, laid out again. Each of them, and the mouse on the bare client area, captures
+    // the geometry.
+    void iconAndMouseMessages_data() {
+        QTest::addColumn<int>("message"); // below 0: a mouse event of type -message on the bare client area
+        QTest::addColumn<bool>("restores");
+        QTest::newRow("left double-click") << int(TrayIcon::LeftDoubleClick) << true;
+        QTest::newRow("left button up") << int(TrayIcon::LeftButtonUp) << false;
+        QTest::newRow("right button up") << int(TrayIcon::RightButtonUp) << false;
+        QTest::newRow("middle button up") << int(TrayIcon::MiddleButtonUp) << false;
+        QTest::newRow("plain move") << 0x200 << false;
+        QTest::newRow("press on the client area") << -int(QEvent::MouseButtonPress) << false;
+        QTest::newRow("release on the client area") << -int(QEvent::MouseButtonRelease) << false;
+        QTest::newRow("move on the client area at x 515 (0x203)") << -int(QEvent::MouseMove) << false;
+    }
+    void iconAndMouseMessages() {
+        QFETCH(int, message);
+        MainForm form;
+        loadWithoutSocket(form);
+        form.show();
+        QWidget *client = form.centralWidget();
+        const QPoint bare(client->width() - 3, 3); // right of the counters, above the grid
+        QCOMPARE(client->childAt(bare), nullptr);
+        form.setWindowState(Qt::WindowMinimized);
+        form.hide(); // as minimizing does when an icon can bring the window back
+        WindowGeometry::setWidth(&form, 8000);
+        frmOptions *options = frmOptions::ref();
+        options->readheight->setText(QStringLiteral("stale"));
+        if (message >= 0) {
+            form.tray.simulate(message);
+        } else {
+            const auto type = QEvent::Type(-message);
+            const QPointF at = type == QEvent::MouseMove ? QPointF(515, 3) : QPointF(bare);
+            QMouseEvent event(type, at, client->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QCoreApplication::sendEvent(client, &event);
+        }
+        QTEST(form.isVisible(), "restores");
+        QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
+        QCOMPARE(options->readwidth->text(), QStringLiteral("8000"));
+        QVERIFY(!options->isVisible());
+        if (form.isVisible()) {
+            QVERIFY(!form.isMinimized());
+            QCOMPARE(form.gridWidth(), 8000.0f - MainForm::GridWidthAllowance);
+        }
     }
 };
 

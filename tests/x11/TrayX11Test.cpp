@@ -27,7 +27,9 @@ private slots:
         QFile::remove(SettingsFile::path());
     }
 
-    void storedGeometryIsTheOuterFrame() {
+    // The stored geometry is the outer frame, which the window manager adds after the first show; then
+    // minimizing hides the window in the tray, and a real double-click on the icon brings it back.
+    void framedWindowMinimizesIntoTheTrayAndComesBack() {
         QFile f(SettingsFile::path());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("6553,2985,7815,1200,900\r\n");
@@ -37,40 +39,28 @@ private slots:
         form.DudUDP.Close();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        // The window manager adds its frame after the first show; the frame must then have the size
-        // and place that were stored.
         QTRY_VERIFY(form.frameGeometry().height() > form.height());
         QTRY_COMPARE(form.frameGeometry().height() * 15, 2985);
         QTRY_COMPARE(form.frameGeometry().width() * 15, 7815);
         QTRY_COMPARE(form.frameGeometry().topLeft(), QPoint(60, 80));
         QCOMPARE(WindowGeometry::height(&form), 2985.0f);
-    }
 
-    void minimizeHidesAndADoubleClickOnTheIconRestores() {
-        MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTRY_VERIFY(form.tray.isShown());
         QTRY_VERIFY(form.tray.geometry().isValid() && !form.tray.geometry().isEmpty());
         QCOMPARE(form.tray.toolTip(), form.windowTitle());
-
         form.showMinimized();
         QTRY_VERIFY(!form.isVisible());
-
         const QPoint at = form.tray.geometry().center();
-        const int rc =
-            QProcess::execute(QStringLiteral("xdotool"),
-                              {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                               QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                               QStringLiteral("--delay"), QStringLiteral("80"), QStringLiteral("1")});
-        QCOMPARE(rc, 0);
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                                   QStringLiteral("mousemove %1 %2 click --repeat 2 --delay 80 1")
+                                       .arg(at.x())
+                                       .arg(at.y())
+                                       .split(QLatin1Char(' '))),
+                 0);
         QTRY_VERIFY_WITH_TIMEOUT(form.isVisible(), 5000);
         QTRY_VERIFY(!form.isMinimized());
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCOMPARE(form.gridWidth(), WindowGeometry::width(&form) - 325);
-
         form.Form_Unload();
         QVERIFY(!form.tray.isShown());
     }

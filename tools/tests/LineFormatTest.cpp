@@ -45,11 +45,7 @@ private slots:
         QFETCH(B, value);
         QFETCH(B, unit);
         std::tm local{};
-        local.tm_mon = 8;
-        local.tm_mday = 9;
-        local.tm_hour = 20;
-        local.tm_min = 4;
-        local.tm_sec = 58;
+        QVERIFY(strptime("09-09 20:04:58", "%m-%d %H:%M:%S", &local));
         const Reading reading{sanitiseLabel(label.toStdString()), "Temp", value.toStdString(),
                               unit.toStdString()};
         const auto line = formatLine(formatTimestamp(local), sanitiseHost(host.toStdString()), reading);

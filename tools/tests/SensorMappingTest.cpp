@@ -52,12 +52,10 @@ private slots:
         std::vector<RawFeature> features;
         for (const QString &row : input) {
             const QStringList f = row.split(QLatin1Char('|'));
-            RawFeature raw{f[0].toStdString(),
-                           f[1].toStdString(),
-                           f[2].toStdString(),
-                           f[3].toStdString(),
-                           SensorKind(QStringLiteral("TFVPAJH").indexOf(f[4])),
-                           std::nullopt};
+            const auto text = [&](int i) { return f[i].toStdString(); };
+            RawFeature raw{
+                text(0),     text(1), text(2), text(3), SensorKind(QStringLiteral("TFVPAJH").indexOf(f[4])),
+                std::nullopt};
             if (!f[5].isEmpty())
                 raw.value = f[5] == QLatin1String("nan") ? std::nan("") : f[5].toDouble();
             features.push_back(raw);

@@ -46,9 +46,8 @@ private slots:
         const auto labelAndUnit = [&](int s) {
             return QString::fromStdString(fleet.sensor(s).label + " " + unitOf(fleet.sensor(s).kind));
         };
-        QCOMPARE(labelAndUnit(0), QStringLiteral("CPU Package C"));
-        QCOMPARE(labelAndUnit(1), QStringLiteral("CPU Fan RPM"));
-        QCOMPARE(labelAndUnit(2), QStringLiteral("Vcore V"));
+        QCOMPARE((QStringList{labelAndUnit(0), labelAndUnit(1), labelAndUnit(2)}),
+                 (QStringList{"CPU Package C", "CPU Fan RPM", "Vcore V"}));
         QSet<QString> firstSensorPerHost;
         for (int h = 0; h < hosts; ++h)
             firstSensorPerHost.insert(QString::fromStdString(fleet.reading(h, 0).value));

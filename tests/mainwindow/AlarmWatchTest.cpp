@@ -1,0 +1,100 @@
+#include "mainwindow/AlarmWatch.h"
+#include "TestRegistry.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+// The tray's view of the critical cells, with an injected clock.
+class AlarmWatchTest : public QObject {
+    Q_OBJECT
+    FlexGrid grid;
+    TrayIcon tray;
+    NotifyIconData data;
+    qint64 now = 0;
+    std::unique_ptr<AlarmWatch> watch;
+    std::unique_ptr<QSignalSpy> notified;
+
+    void set(int row, const char *value) {
+        if (grid.Rows() <= row)
+            grid.setRows(row + 1);
+        grid.setTextAt(row, 0, QStringLiteral("host-%1").arg(row));
+        grid.setTextAt(row, 3, QStringLiteral(" CPU Temp"));
+        grid.copyTextAt(row, 4, QString::fromLatin1(value));
+        grid.setUnitAt(row, 4, u"C");
+    }
+    QStringList check() {
+        notified->clear();
+        watch->check();
+        QStringList texts;
+        for (const QList<QVariant> &n : *notified)
+            texts << n.at(0).toString();
+        return texts;
+    }
+
+private slots:
+    void init() {
+        grid.setRows(1);
+        RuleSet rules;
+        rules.thresholds.push_back({QStringLiteral("CPU*"), {}});
+        rules.thresholds.back().bounds.crit = 85;
+        rules.thresholds.back().bounds.lowCrit = 5;
+        grid.setRules(rules);
+        data = {};
+        data.szTip = NotifyIconData::tipField(QStringLiteral("Zar-Are on X"));
+        tray.add(data);
+        watch = std::make_unique<AlarmWatch>(grid, tray, data, [] { return QStringLiteral("Zar-Are on X"); });
+        watch->setClock([this] { return now; });
+        notified = std::make_unique<QSignalSpy>(watch.get(), &AlarmWatch::notified);
+    }
+    void cleanup() { tray.remove(); }
+
+    void worstCellAndBadge() {
+        set(1, " 90.0 ");
+        set(2, " 97.0 ");
+        set(3, " 2.0 "); // 3 below the low bound: less beyond than 97 is above 85
+        set(4, " 50.0 ");
+        QCOMPARE(check(),
+                 QStringList{"host-1 CPU Temp 90.0 C\nhost-2 CPU Temp 97.0 C\nhost-3 CPU Temp 2.0 C"});
+        QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X - 3 critical: host-2 CPU Temp 97.0 C"));
+        QVERIFY(data.hIcon.cacheKey() != QIcon().cacheKey());
+        set(2, " 60.0 ");
+        set(1, " n/a ");
+        set(3, " 5.0 "); // at the bound is not beyond it
+        QCOMPARE(check(), QStringList());
+        QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X"));
+    }
+
+    void oneNotificationAMinutePerCell() {
+        set(1, " 90.0 ");
+        QCOMPARE(check().size(), 1);
+        set(1, " 50.0 ");
+        set(1, " 91.0 "); // out and back in within the minute: no second notification
+        QCOMPARE(check(), QStringList());
+        now += AlarmWatch::RenotifyMs;
+        set(1, " 50.0 ");
+        set(1, " 92.0 ");
+        QCOMPARE(check(), QStringList{"host-1 CPU Temp 92.0 C"});
+        set(1, " 50.0 ");
+        set(1, " 93.0 ");
+        set(1, " 50.0 "); // in and out between two checks: nothing to tell
+        now += AlarmWatch::RenotifyMs;
+        QCOMPARE(check(), QStringList());
+    }
+
+    void manyAtOnceAreSummedUp() {
+        for (int row = 1; row <= 6; ++row)
+            set(row, " 99.0 ");
+        const QStringList texts = check();
+        QCOMPARE(texts.size(), 1);
+        QCOMPARE(texts.at(0).count(QLatin1Char('\n')), AlarmWatch::NotificationsPerCheck);
+        QVERIFY(texts.at(0).endsWith(QStringLiteral("and 3 more")));
+        // Rows dropped by a reset are no longer counted.
+        grid.setRows(1);
+        check();
+        QCOMPARE(grid.criticalCount(), 0);
+        QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X"));
+    }
+};
+
+ZARARE_TEST(AlarmWatchTest)
+#include "AlarmWatchTest.moc"
