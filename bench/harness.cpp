@@ -75,7 +75,8 @@ struct Phase {
     double cpuUs = 0;
     double sysUs = 0; // the part spent in the kernel
     double maxGapMs = 0;
-    double maxBusyMs = 0; // of it, the most the monitor itself worked without a tick
+    double maxBusyMs = 0;    // the most the monitor itself worked without a tick
+    double maxGapWaitMs = 0; // of the worst gap, the time it waited for its core
     long long rcvbufErrors = 0;
     long long sockDrops = 0;
     long long queued = 0;
@@ -92,31 +93,47 @@ public:
         timer_.setTimerType(Qt::PreciseTimer);
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            const std::int64_t now = Bench::nowNs(), cpu = threadCpuNs();
+            const std::int64_t now = Bench::nowNs(), cpu = threadCpuNs(), wait = runQueueWaitNs();
+            if (now - last_ > maxGap_)
+                maxGapWait_ = wait - lastWait_;
             maxGap_ = std::max(maxGap_, now - last_);
             maxBusy_ = std::max(maxBusy_, cpu - lastCpu_);
             last_ = now;
             lastCpu_ = cpu;
+            lastWait_ = wait;
             onTick_(now);
         });
         last_ = Bench::nowNs();
         lastCpu_ = threadCpuNs();
+        lastWait_ = runQueueWaitNs();
         timer_.start();
     }
     double maxGapMs() const { return double(maxGap_) * 1e-6; }
     // The most processor time the event loop's thread used between two ticks: the longest stretch of the
     // monitor's own work, without the time it waited for a core that other programs held.
     double maxBusyMs() const { return double(maxBusy_) * 1e-6; }
+    // Of the longest interval, the time the thread was ready to run but waited for its core.
+    double maxGapWaitMs() const { return double(maxGapWait_) * 1e-6; }
 
 private:
     QTimer timer_;
     std::function<void(std::int64_t)> onTick_;
-    std::int64_t last_ = 0, maxGap_ = 0, lastCpu_ = 0, maxBusy_ = 0;
+    std::int64_t last_ = 0, maxGap_ = 0, lastCpu_ = 0, maxBusy_ = 0, lastWait_ = 0, maxGapWait_ = 0;
 
     static std::int64_t threadCpuNs() {
         timespec t{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
         return std::int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+    }
+    // The kernel's count of the time this thread spent runnable on a run queue (0 where unknown).
+    static std::int64_t runQueueWaitNs() {
+        long long run = 0, wait = 0;
+        if (FILE *f = std::fopen("/proc/thread-self/schedstat", "r")) {
+            if (std::fscanf(f, "%lld %lld", &run, &wait) != 2)
+                wait = 0;
+            std::fclose(f);
+        }
+        return wait;
     }
 };
 
@@ -346,6 +363,7 @@ public:
         p.sysUs = double(sysEnd - sys0);
         p.maxGapMs = tick.maxGapMs();
         p.maxBusyMs = tick.maxBusyMs();
+        p.maxGapWaitMs = tick.maxGapWaitMs();
         p.rcvbufErrors = Bench::udpRcvbufErrors() - errors0;
         p.sockDrops = Bench::socketDrops(inode_) - drops0;
         return p;
@@ -529,10 +547,11 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         const Phase p = subject.run(load, false);
         std::printf(
             "result receiver=monitor load=sortflood view=%s hosts=%d sensors=500 columns=%d sent=%lld "
-            "counted=%lld seconds=%.4f rate=%.0f gap_ms=%.1f busy_ms=%.1f hwm_mb=%.1f rows=%d\n",
+            "counted=%lld seconds=%.4f rate=%.0f gap_ms=%.1f gap_wait_ms=%.1f busy_ms=%.1f hwm_mb=%.1f "
+            "rows=%d\n",
             sorting ? "sensors" : "readings", hosts, view.model()->columnCount() - 1, p.sent, p.counted,
-            p.seconds, p.seconds > 0 ? double(p.counted) / p.seconds : 0.0, p.maxGapMs, p.maxBusyMs,
-            double(Bench::peakMemoryKb()) / 1024, subject.rows() - 1);
+            p.seconds, p.seconds > 0 ? double(p.counted) / p.seconds : 0.0, p.maxGapMs, p.maxGapWaitMs,
+            p.maxBusyMs, double(Bench::peakMemoryKb()) / 1024, subject.rows() - 1);
         std::fflush(stdout);
         return 0;
     }
