@@ -10,7 +10,6 @@
 #include <algorithm>
 
 namespace {
-constexpr int TimeCol = 2;
 const QString emptyText;
 
 qint64 monotonicMs() {
@@ -112,17 +111,6 @@ int SensorTableModel::valueColumnOf(int gridRow, int sensorColumn) const {
 
 int SensorTableModel::valueColumnAt(int gridRow, int column) const {
     return column == LastReadingColumn ? 0 : valueColumnOf(gridRow, column - 1);
-}
-
-QModelIndex SensorTableModel::sourceIndex(const QModelIndex &index) const {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
-        return {};
-    const int gridRow = gridRowOf(index.row());
-    const int col =
-        index.column() == LastReadingColumn ? TimeCol : valueColumnOf(gridRow, index.column() - 1);
-    if (col == 0)
-        return {};
-    return grid_.index(gridRow - FlexGrid::FixedRows, col - FlexGrid::FixedCols);
 }
 
 QVariant SensorTableModel::data(const QModelIndex &index, int role) const {

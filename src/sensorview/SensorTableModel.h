@@ -65,9 +65,6 @@ public:
     // The sensor name of a column (empty for "Last reading"), the grid row of a row.
     QString sensorName(int column) const;
     int gridRowOf(int row) const { return order_[size_t(row)]; }
-    // The grid cell a cell shows (the value cell of its sensor's slot; the host's time cell for "Last
-    // reading"), invalid where the host has no such sensor.
-    QModelIndex sourceIndex(const QModelIndex &index) const;
 
     // The filter box's text (see NameFilter::search). A text that matches host names only keeps those
     // hosts with all their sensors; one that matches sensor names only keeps every host with only those
