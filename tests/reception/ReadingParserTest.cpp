@@ -18,179 +18,62 @@ class ReadingParserTest : public QObject {
 
 private slots:
     void fields_data() {
-        QTest::addColumn<QString>("datagram");
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("time");
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("sensor");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("rest");
-
-        QTest::newRow("worked example") << "<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C"
-                                        << "Sep  9"
-                                        << "20:04:58"
-                                        << "OFFICE"
-                                        << " CPU Temp"
-                                        << " 45.0 "
-                                        << "Temp=45.0 C";
-        QTest::newRow("no priority") << "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM"
-                                     << "Sep  9"
-                                     << "20:04:58"
-                                     << "OFFICE"
-                                     << " Fan"
-                                     << " 1200 "
-                                     << "Speed=1200 RPM";
-        QTest::newRow("value without unit") << "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0"
-                                            << "Dec  6"
-                                            << "19:32:12"
-                                            << "pc"
-                                            << " CPU Temp"
-                                            << " 45.0 "
-                                            << "Temp=45.0";
-        QTest::newRow("padded host") << "<13>Sep  9 20:04:58 OFFICE  sensor[X]: v=1 u"
-                                     << "Sep  9"
-                                     << "20:04:58"
-                                     << "OFFICE"
-                                     << " X"
-                                     << " 1 "
-                                     << "v=1 u";
-        QTest::newRow("spaces inside brackets") << "<13>Sep  9 20:04:58 H s[ CPU Temp ]: T=1 C"
-                                                << "Sep  9"
-                                                << "20:04:58"
-                                                << "H"
-                                                << " CPU Temp"
-                                                << " 1 "
-                                                << "T=1 C";
-        QTest::newRow("empty tag") << "<13>Sep  9 20:04:58 H s[]: T=1 C"
-                                   << "Sep  9"
-                                   << "20:04:58"
-                                   << "H"
-                                   << " "
-                                   << " 1 "
-                                   << "T=1 C";
-        QTest::newRow("space after equals") << "<13>Sep  9 20:04:58 H s[A]: Temp= 45.0"
-                                            << "Sep  9"
-                                            << "20:04:58"
-                                            << "H"
-                                            << " A"
-                                            << "  "
-                                            << "Temp= 45.0";
-        QTest::newRow("no equals sign") << "<13>Sep  9 20:04:58 H s[A]: 45.0 C"
-                                        << "Sep  9"
-                                        << "20:04:58"
-                                        << "H"
-                                        << " A"
-                                        << " 45.0 "
-                                        << "45.0 C";
-        QTest::newRow("no equals, no space") << "<13>Sep  9 20:04:58 H s[A]: 45.0"
-                                             << "Sep  9"
-                                             << "20:04:58"
-                                             << "H"
-                                             << " A"
-                                             << " 45.0 "
-                                             << "45.0";
-        QTest::newRow("several equals") << "<13>Sep  9 20:04:58 H s[A]: a=b=c d"
-                                        << "Sep  9"
-                                        << "20:04:58"
-                                        << "H"
-                                        << " A"
-                                        << " b=c "
-                                        << "a=b=c d";
-        QTest::newRow("several colons") << "<13>Sep  9 20:04:58 H s[A]: x:y=1 u"
-                                        << "Sep  9"
-                                        << "20:04:58"
-                                        << "H"
-                                        << " A"
-                                        << " 1 "
-                                        << "x:y=1 u";
-        QTest::newRow("no colon keeps the remainder") << "<13>Sep  9 20:04:58 H s[A] T=2 C"
-                                                      << "Sep  9"
-                                                      << "20:04:58"
-                                                      << "H"
-                                                      << " A"
-                                                      << " 2 "
-                                                      << "s[A] T=2 C";
-        // No brackets: the previous sensor name stays.
-        QTest::newRow("tag without brackets") << "<13>Sep  9 20:04:58 H sensor: T=3 C"
-                                              << "Sep  9"
-                                              << "20:04:58"
-                                              << "H"
-                                              << " Old"
-                                              << " 3 "
-                                              << "T=3 C";
-        // "]" before "[": the first "]" after the "[" closes the name.
-        QTest::newRow("reversed brackets") << "<13>Sep  9 20:04:58 H a]b[CPU]: T=4 C"
-                                           << "Sep  9"
-                                           << "20:04:58"
-                                           << "H"
-                                           << " CPU"
-                                           << " 4 "
-                                           << "T=4 C";
-        QTest::newRow("reversed, never closed") << "<13>Sep  9 20:04:58 H a]b[CPU: T=5 C"
-                                                << "Sep  9"
-                                                << "20:04:58"
-                                                << "H"
-                                                << " Old"
-                                                << " 5 "
-                                                << "T=5 C";
-        // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
-        QTest::newRow("time stamp only") << "<13>Sep  9 20:04:58"
-                                         << "Sep  9"
-                                         << "20:04:58"
-                                         << "OLDHOST"
-                                         << " Old"
-                                         << "  "
-                                         << "";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << ""
-                               << "OLDHOST"
-                               << " Old"
-                               << "  "
-                               << "";
-        QTest::newRow("only >") << ">"
-                                << ""
-                                << ""
-                                << "OLDHOST"
-                                << " Old"
-                                << "  "
-                                << "";
-        // The first ">" anywhere is taken as the end of the priority.
-        QTest::newRow("late >") << "Sep  9 20:04:58 H s[A]: v=a>b"
-                                << "b"
-                                << ""
-                                << "OLDHOST"
-                                << " Old"
-                                << "  "
-                                << "";
-        QTest::newRow("no host space") << "<13>Sep  9 20:04:58 lonehost"
-                                       << "Sep  9"
-                                       << "20:04:58"
-                                       << "OLDHOST"
-                                       << " Old"
-                                       << " lonehost "
-                                       << "lonehost";
-        QTest::newRow("tab is not trimmed") << "<13>Sep  9 20:04:58 H s[\tA]: v=1"
-                                            << "Sep  9"
-                                            << "20:04:58"
-                                            << "H"
-                                            << " \tA"
-                                            << " 1 "
-                                            << "v=1";
-        QTest::newRow("unicode") << "<13>Sep  9 20:04:58 büro s[Temp °C]: T=45,0 °C"
-                                 << "Sep  9"
-                                 << "20:04:58"
-                                 << "büro"
-                                 << " Temp °C"
-                                 << " 45,0 "
-                                 << "T=45,0 °C";
-        QTest::newRow("RFC 5424") << "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg"
-                                  << "Dec  6"
-                                  << "19:32:12"
-                                  << "host"
-                                  << " Old"
-                                  << " msg "
-                                  << "msg";
+        const char *columns[] = {"datagram", "date", "time", "host", "sensor", "value", "rest"};
+        for (const char *column : columns)
+            QTest::addColumn<QString>(column);
+        // Before each row the host was "OLDHOST" and the sensor name " Old".
+        const char *const rows[][8] = {
+            {"worked example", "<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C", "Sep  9",
+             "20:04:58", "OFFICE", " CPU Temp", " 45.0 ", "Temp=45.0 C"},
+            {"no priority", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
+             "OFFICE", " Fan", " 1200 ", "Speed=1200 RPM"},
+            {"value without unit", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6", "19:32:12",
+             "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
+            {"padded host", "<13>Sep  9 20:04:58 OFFICE  sensor[X]: v=1 u", "Sep  9", "20:04:58", "OFFICE",
+             " X", " 1 ", "v=1 u"},
+            {"spaces inside brackets", "<13>Sep  9 20:04:58 H s[ CPU Temp ]: T=1 C", "Sep  9", "20:04:58",
+             "H", " CPU Temp", " 1 ", "T=1 C"},
+            {"empty tag", "<13>Sep  9 20:04:58 H s[]: T=1 C", "Sep  9", "20:04:58", "H", " ", " 1 ", "T=1 C"},
+            {"space after equals", "<13>Sep  9 20:04:58 H s[A]: Temp= 45.0", "Sep  9", "20:04:58", "H", " A",
+             "  ", "Temp= 45.0"},
+            {"no equals sign", "<13>Sep  9 20:04:58 H s[A]: 45.0 C", "Sep  9", "20:04:58", "H", " A",
+             " 45.0 ", "45.0 C"},
+            {"no equals, no space", "<13>Sep  9 20:04:58 H s[A]: 45.0", "Sep  9", "20:04:58", "H", " A",
+             " 45.0 ", "45.0"},
+            {"several equals", "<13>Sep  9 20:04:58 H s[A]: a=b=c d", "Sep  9", "20:04:58", "H", " A",
+             " b=c ", "a=b=c d"},
+            {"several colons", "<13>Sep  9 20:04:58 H s[A]: x:y=1 u", "Sep  9", "20:04:58", "H", " A", " 1 ",
+             "x:y=1 u"},
+            {"no colon keeps the remainder", "<13>Sep  9 20:04:58 H s[A] T=2 C", "Sep  9", "20:04:58", "H",
+             " A", " 2 ", "s[A] T=2 C"},
+            // No brackets: the previous sensor name stays.
+            {"tag without brackets", "<13>Sep  9 20:04:58 H sensor: T=3 C", "Sep  9", "20:04:58", "H", " Old",
+             " 3 ", "T=3 C"},
+            // "]" before "[": the first "]" after the "[" closes the name.
+            {"reversed brackets", "<13>Sep  9 20:04:58 H a]b[CPU]: T=4 C", "Sep  9", "20:04:58", "H", " CPU",
+             " 4 ", "T=4 C"},
+            {"reversed, never closed", "<13>Sep  9 20:04:58 H a]b[CPU: T=5 C", "Sep  9", "20:04:58", "H",
+             " Old", " 5 ", "T=5 C"},
+            // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
+            {"time stamp only", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", " Old", "  ", ""},
+            {"empty", "", "", "", "OLDHOST", " Old", "  ", ""},
+            {"only >", ">", "", "", "OLDHOST", " Old", "  ", ""},
+            // The first ">" anywhere is taken as the end of the priority.
+            {"late >", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", " Old", "  ", ""},
+            {"no host space", "<13>Sep  9 20:04:58 lonehost", "Sep  9", "20:04:58", "OLDHOST", " Old",
+             " lonehost ", "lonehost"},
+            {"tab is not trimmed", "<13>Sep  9 20:04:58 H s[\tA]: v=1", "Sep  9", "20:04:58", "H", " \tA",
+             " 1 ", "v=1"},
+            {"unicode", "<13>Sep  9 20:04:58 büro s[Temp °C]: T=45,0 °C", "Sep  9", "20:04:58", "büro",
+             " Temp °C", " 45,0 ", "T=45,0 °C"},
+            {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
+             " Old", " msg ", "msg"},
+        };
+        for (const auto &row : rows) {
+            QTestData &data = QTest::newRow(row[0]);
+            for (int i = 1; i < 8; ++i)
+                data << QString::fromUtf8(row[i]);
+        }
     }
     void fields() {
         QFETCH(QString, datagram);
