@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 const QString emptyText;
@@ -148,15 +149,16 @@ void FlexGrid::setUnitAt(int row, int col, QStringView unit) {
     if (TextBuffer::same(units_[slot], unit))
         return; // the usual case: the same unit as the last reading, no lookup
     quint16 index = 0;
-    if (!unit.isEmpty()) {
-        const QString text = unit.toString();
+    if (!unit.isEmpty() && unit.size() <= MaxUnitChars) {
+        // Looked up over the reading's own characters: no copy unless the unit is new.
+        const QString text = QString::fromRawData(unit.data(), unit.size());
         const auto known = unitIndex_.constFind(text);
         if (known != unitIndex_.cend()) {
             index = known.value();
         } else if (units_.size() < size_t(MaxUnits)) {
             index = quint16(units_.size());
-            units_.push_back(text);
-            unitIndex_.insert(text, index);
+            units_.push_back(unit.toString());
+            unitIndex_.insert(units_.back(), index);
         }
     }
     if (slot != index) {
@@ -191,8 +193,7 @@ qint64 FlexGrid::rowAgeMs(int row) const {
 void FlexGrid::setRules(const RuleSet &rules) {
     rules_ = rules;
     ruleOf_.clear();
-    critical_.clear();
-    entered_.clear();
+    const QSet<quint32> before = std::exchange(critical_, {});
     setStaleMs(rules.staleMs);
     for (int row = FixedRows; row < Rows(); ++row)
         if (RowData *r = rows_[size_t(row)].get()) {
@@ -201,6 +202,10 @@ void FlexGrid::setRules(const RuleSet &rules) {
                 for (int col = FirstValueCol; col < Columns; col += 2)
                     updateLevel(*r, row, col);
         }
+    // Cells that were critical before and still are did not become critical now.
+    entered_.erase(std::remove_if(entered_.begin(), entered_.end(),
+                                  [&](const Cell &c) { return before.contains(keyOf(c.row, c.col)); }),
+                   entered_.end());
     if (Rows() > FixedRows) {
         markDirty(FixedRows, 0);
         markDirty(Rows() - 1, Columns - 1);
@@ -247,7 +252,10 @@ bool FlexGrid::valueOf(const QString &text, double *value) {
         *value = negative ? -magnitude : magnitude;
         return true;
     }
-    // Anything else (exponents, long digit runs, "inf", words) the slow way; only finite numbers count.
+    // Exponents and long digit runs the slow way; anything else ("OK", "inf", "12abc") is no number,
+    // found without allocating.
+    if (count <= 15 && !v.contains(QLatin1Char('e'), Qt::CaseInsensitive))
+        return false;
     bool ok = false;
     *value = v.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
     return ok && !v.isEmpty() && std::isfinite(*value);
@@ -268,6 +276,8 @@ void FlexGrid::updateLevel(RowData &r, int row, int col) {
         critical_.insert(keyOf(row, col));
         if (entered_.size() < size_t(MaxEntered))
             entered_.push_back({row, col});
+        else
+            ++enteredMore_;
     } else if (level == AlarmLevel::Critical) {
         critical_.remove(keyOf(row, col));
     }
@@ -301,7 +311,10 @@ bool FlexGrid::worstCritical(Cell *cell) const {
     return worst >= 0;
 }
 
-std::vector<FlexGrid::Cell> FlexGrid::takeEnteredCritical() {
+std::vector<FlexGrid::Cell> FlexGrid::takeEnteredCritical(int *more) {
+    if (more)
+        *more = enteredMore_;
+    enteredMore_ = 0;
     std::vector<Cell> out;
     out.swap(entered_);
     return out;

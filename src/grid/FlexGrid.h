@@ -92,17 +92,19 @@ public:
     AlarmLevel alarmAt(int row, int col) const;
     // The critical cells, kept up to date as values are written (only while there are alarm bounds):
     // how many there are, the worst of them (furthest beyond its bound; false when none), and the
-    // cells that became critical since the last call (at most MaxEntered of them are remembered).
+    // cells that became critical since the last call (at most MaxEntered of them; `more` tells how
+    // many more did). A change of rules does not count a cell that stays critical as new.
     struct Cell {
         int row, col;
     };
     int criticalCount() const { return int(critical_.size()); }
     bool worstCritical(Cell *cell) const;
     static constexpr int MaxEntered = 256;
-    std::vector<Cell> takeEnteredCritical();
+    std::vector<Cell> takeEnteredCritical(int *more = nullptr);
     // The unit of a value cell ('Temp=45.0 C' gives "C"), shown with its value in the tooltip. Units are
-    // kept once each, at most MaxUnits different ones; a further one is not kept (the cell shows none).
-    static constexpr int MaxUnits = 1024;
+    // kept once each, at most MaxUnits different ones of at most MaxUnitChars characters; a further or
+    // longer one is not kept (the cell shows none).
+    static constexpr int MaxUnits = 1024, MaxUnitChars = 32;
     void setUnitAt(int row, int col, QStringView unit);
     QStringView unitAt(int row, int col) const;
 
@@ -126,7 +128,7 @@ private:
         std::array<quint32, ValueCols> stamp{};    // write time / 100 ms + 1 of each value cell, 0 = none
         std::array<quint16, ValueCols> unit{};     // index into units_ of each value cell, 0 = none
         // Of each value cell while there are alarm bounds: its level in the top two bits, its name's
-        // rule below them (see ruleCodeAt).
+        // rule below them (see ruleCodeOf).
         std::array<quint16, ValueCols> alarm{};
     };
 
@@ -135,7 +137,7 @@ private:
     void markDirty(int row, int col);
     QVariant cellData(int row, int col, int role) const;
     // A value cell's rule: 0 not looked up yet, 1 none, k + 2 for thresholds[k]. Only the first
-    // MaxRuleCode - 2 rules of a file can be told apart; a name matching a later one has none.
+    // RuleMask - 1 rules of a file can be told apart; a name matching a later one has none.
     static constexpr quint16 RuleUnknown = 0, RuleNone = 1, RuleMask = 0x3FFF;
     quint16 ruleCodeOf(const QString &name) const;
     const Bounds *boundsOfCode(quint16 code) const {
@@ -158,6 +160,7 @@ private:
     QHash<QString, quint16> unitIndex_;
     QSet<quint32> critical_; // keyOf() of every critical cell
     std::vector<Cell> entered_;
+    int enteredMore_ = 0;
     QTimer ageTimer_;
     mutable QHash<QString, quint16> ruleOf_; // name cell text -> its rule code
 

@@ -62,15 +62,17 @@ void AlarmWatch::check() {
         tip += QStringLiteral(" - %1 critical: %2").arg(count).arg(describe(grid_, worst));
     const bool badge = count > 0;
     if (badge != badgeShown_ || tip != tipShown_) {
-        if (badge && !badgeShown_)
-            plain_ = data_.hIcon;
-        data_.hIcon = badge ? badged(plain_) : plain_;
+        if (badge != badgeShown_) { // the badge is drawn only when it comes or goes
+            if (badge)
+                plain_ = data_.hIcon;
+            data_.hIcon = badge ? badged(plain_) : plain_;
+        }
         // The record keeps the caption's tip; the alarm's longer tip is set beside it, so that the
         // worst cell is not cut off at the record's 63 characters.
         data_.szTip = NotifyIconData::tipField(caption_());
         data_.uFlags = NotifyIconData::NifIcon | NotifyIconData::NifTip;
         tray_.modify(data_);
-        data_.uFlags |= NotifyIconData::NifMessage;
+        data_.uFlags |= NotifyIconData::NifMessage; // the record as the window added it
         if (badge)
             tray_.setLongToolTip(tip.left(TrayIcon::LongTipChars));
         badgeShown_ = badge;
@@ -81,7 +83,7 @@ void AlarmWatch::check() {
     // known by its host and column, so that a host's row moving does not notify again.
     QStringList lines;
     int more = 0;
-    for (const FlexGrid::Cell cell : grid_.takeEnteredCritical()) {
+    for (const FlexGrid::Cell cell : grid_.takeEnteredCritical(&more)) {
         if (cell.row >= grid_.Rows() || grid_.alarmAt(cell.row, cell.col) != AlarmLevel::Critical)
             continue; // gone, or no longer critical
         const quint64 key = quint64(qHash(grid_.textAt(cell.row, 0))) << 8 | quint64(cell.col);

@@ -44,7 +44,10 @@ RulesDialog::RulesDialog(const QString &path, std::function<RulesFile::Extension
 void RulesDialog::reload() {
     QString failure;
     bool truncated = false;
-    RulesText->setPlainText(RulesFile::readText(path_, &truncated, &failure));
+    shown_ = RulesFile::readText(path_, &truncated, &failure);
+    RulesText->setPlainText(shown_);
+    // A file that could not be read is never replaced from here: its lines would be lost.
+    SaveButton->setEnabled(failure.isEmpty());
     const QString problem =
         !failure.isEmpty() ? QStringLiteral("%1 could not be read: %2").arg(path_, failure)
         : truncated ? QStringLiteral("Only the first %1 KiB of the file are shown; saving replaces the "
@@ -66,6 +69,12 @@ bool RulesDialog::save() {
     } else if (text.toUtf8().size() > RulesFile::MaxBytes) {
         problem = QStringLiteral("Nothing was saved: the rules may be at most %1 KiB.")
                       .arg(RulesFile::MaxBytes / 1024);
+    } else if (QString failure, now = RulesFile::readText(path_, nullptr, &failure); !failure.isEmpty()) {
+        problem = QStringLiteral("Nothing was saved: %1 could not be read: %2").arg(path_, failure);
+    } else if (now != shown_) {
+        problem = QStringLiteral("Nothing was saved: %1 changed since it was shown (the view's choices are "
+                                 "kept there too). Close and open Tools, Rules... again to see it.")
+                      .arg(path_);
     } else if (QString reason; !RulesFile::write(path_, text, &reason)) {
         problem = QStringLiteral("%1 could not be written: %2").arg(path_, reason);
     }
@@ -73,6 +82,7 @@ bool RulesDialog::save() {
     RulesProblem->setVisible(!problem.isEmpty());
     if (!problem.isEmpty())
         return false;
+    shown_ = text;
     emit saved(text);
     return true;
 }

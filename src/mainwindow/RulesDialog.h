@@ -35,5 +35,6 @@ signals:
 
 private:
     QString path_;
+    QString shown_; // the file's text as last read or written here
     std::function<RulesFile::Extensions()> extensions_;
 };

@@ -169,7 +169,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
         return; // the grid's text is at its bound: nothing may grow it past it
 
     grid_.setCol(sensorcol_);
-    if (grid_.textAt(row, sensorcol_) != reading.sensorname) {
+    if (!TextBuffer::same(grid_.textAt(row, sensorcol_), reading.sensorname)) {
         grid_.setTextAt(row, sensorcol_, poolName(reading.sensorname));
     }
     grid_.setForeColorAt(row, sensorcol_, FlexGrid::Blue);

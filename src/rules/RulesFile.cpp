@@ -96,13 +96,16 @@ bool parseThreshold(QStringView line, RuleSet &rules, QString *error) {
     return true;
 }
 
-// The line without its comment: from the first '#' outside double quotes.
+// The line without its comment: from the first '#' outside double quotes. A quote opens only at the
+// start of a word, so that a '"' inside a sensor name (Disk 3.5") is an ordinary character.
 QStringView withoutComment(QStringView line) {
     bool quoted = false;
     for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == QLatin1Char('"'))
+        const QChar c = line[i];
+        if (c == QLatin1Char('"') &&
+            (quoted || i == 0 || line[i - 1] == QLatin1Char(' ') || line[i - 1] == QLatin1Char('\t')))
             quoted = !quoted;
-        else if (line[i] == QLatin1Char('#') && !quoted)
+        else if (c == QLatin1Char('#') && !quoted)
             return line.left(i);
     }
     return line;

@@ -31,14 +31,18 @@ class AlarmWatchTest : public QObject {
         return texts;
     }
 
+    RuleSet rules() const {
+        RuleSet r;
+        r.thresholds.push_back({QStringLiteral("CPU*"), {}});
+        r.thresholds.back().bounds.crit = 85;
+        r.thresholds.back().bounds.lowCrit = 5;
+        return r;
+    }
+
 private slots:
     void init() {
         grid.setRows(1);
-        RuleSet rules;
-        rules.thresholds.push_back({QStringLiteral("CPU*"), {}});
-        rules.thresholds.back().bounds.crit = 85;
-        rules.thresholds.back().bounds.lowCrit = 5;
-        grid.setRules(rules);
+        grid.setRules(rules());
         data = {};
         data.szTip = NotifyIconData::tipField(QStringLiteral("Zar-Are on X"));
         tray.add(data);
@@ -64,6 +68,21 @@ private slots:
         QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X"));
     }
 
+    // New rules work every level out again; a cell that stays critical is not news, nor is a renamed
+    // cell that stays critical, but one whose new name has no bound leaves the count.
+    void rulesChangeAndRenames() {
+        set(1, " 90.0 ");
+        set(2, " 91.0 ");
+        QCOMPARE(check().size(), 1);
+        now += 2 * AlarmWatch::RenotifyMs;
+        grid.setRules(rules());
+        QCOMPARE(check(), QStringList());
+        QCOMPARE(grid.criticalCount(), 2);
+        grid.setTextAt(2, 3, QStringLiteral(" Case Temp"));
+        QCOMPARE(grid.criticalCount(), 1);
+        QCOMPARE(grid.alarmAt(2, 4), AlarmLevel::None);
+    }
+
     void oneNotificationAMinutePerCell() {
         set(1, " 90.0 ");
         QCOMPARE(check().size(), 1);
@@ -81,13 +100,18 @@ private slots:
         QCOMPARE(check(), QStringList());
     }
 
+    // More than the grid remembers between two checks: all are counted.
     void manyAtOnceAreSummedUp() {
-        for (int row = 1; row <= 6; ++row)
+        const int rows = FlexGrid::MaxEntered + 44;
+        for (int row = 1; row <= rows; ++row)
             set(row, " 99.0 ");
         const QStringList texts = check();
         QCOMPARE(texts.size(), 1);
         QCOMPARE(texts.at(0).count(QLatin1Char('\n')), AlarmWatch::NotificationsPerCheck);
-        QVERIFY(texts.at(0).endsWith(QStringLiteral("and 3 more")));
+        QVERIFY2(
+            texts.at(0).endsWith(QStringLiteral("and %1 more").arg(rows - AlarmWatch::NotificationsPerCheck)),
+            qPrintable(texts.at(0)));
+        QCOMPARE(grid.criticalCount(), rows);
         // Rows dropped by a reset are no longer counted.
         grid.setRows(1);
         check();

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QBrush>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,12 +180,28 @@ private slots:
         QCOMPARE(fileText(MainForm::rulesPath()), before);
         QCOMPARE(form->grid.alarmAt(1, 4), AlarmLevel::None);
 
+        // The file changed behind the dialog (the view keeps its choices there): nothing is written.
+        QString reason;
+        QVERIFY(RulesFile::write(MainForm::rulesPath(), before + QStringLiteral("hide X\n"), &reason));
         const QString good = QStringLiteral("# mine\nCPU* crit 44\nview by-sensor\n");
+        dialog->RulesText->setPlainText(good);
+        QVERIFY(!dialog->save());
+        QVERIFY(dialog->RulesProblem->text().contains(QStringLiteral("changed since it was shown")));
+        dialog->reload();
         dialog->RulesText->setPlainText(good);
         QVERIFY(dialog->save());
         QCOMPARE(fileText(MainForm::rulesPath()), good);
         QCOMPARE(form->grid.alarmAt(1, 4), AlarmLevel::Critical);
         QVERIFY(form->sensorView->bySensorShown());
+
+        // A file that cannot be read is never replaced from the dialog.
+        QVERIFY(QFile::remove(MainForm::rulesPath()));
+        QVERIFY(QDir().mkdir(MainForm::rulesPath()));
+        dialog->reload();
+        QVERIFY(!dialog->SaveButton->isEnabled());
+        QVERIFY(dialog->RulesProblem->text().contains(QStringLiteral("could not be read")));
+        QVERIFY(!dialog->save());
+        QVERIFY(QFileInfo(MainForm::rulesPath()).isDir());
         stop(form);
     }
 

@@ -31,6 +31,8 @@ private slots:
         QTest::newRow("comment removed") << "tag a # note\n" << QStringList{"a"} << QList<int>{};
         QTest::newRow("quoted hash kept") << "tag \"a # b\" # note\n"
                                           << QStringList{"\"a # b\""} << QList<int>{};
+        QTest::newRow("a quote inside a word is no quote") << "tag 3.5\" bay # note\n"
+                                                           << QStringList{"3.5\" bay"} << QList<int>{};
         QTest::newRow("tab after the keyword") << "tag\ta\r\n" << QStringList{"a"} << QList<int>{};
         QTest::newRow("mistake named by line") << "stale 5s\ntag bad\ntag ok\n"
                                                << QStringList{"ok"} << QList<int>{2};
