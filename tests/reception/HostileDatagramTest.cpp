@@ -27,46 +27,31 @@ private slots:
         QTest::addColumn<QString>("value"); // the value cell of its slot
         QTest::addColumn<int>("hosts");     // host rows afterwards
 
-        QTest::newRow("empty") << QByteArray() << "KNOWN"
-                               << " Old"
-                               << "  " << 1;
-        QTest::newRow("one byte") << QByteArray("x") << "KNOWN"
-                                  << " Old"
-                                  << "  " << 1;
-        QTest::newRow("only >") << QByteArray(">") << "KNOWN"
-                                << " Old"
-                                << "  " << 1;
-        QTest::newRow("only a time stamp") << QByteArray("<13>Sep  9 20:04:58") << "KNOWN"
-                                           << " Old"
-                                           << "  " << 1;
-        QTest::newRow("no host name") << QByteArray("<13>Sep  9 20:04:58 sensor[Fan]:") << "KNOWN"
-                                      << " Fan"
-                                      << "  " << 1;
-        QTest::newRow("busybox, no host") << QByteArray("<13>Sep  9 20:04:58 root: Temp=40 C") << "KNOWN"
-                                          << " Old"
-                                          << " 40 " << 1;
-        QTest::newRow("tag without brackets") << QByteArray("<13>Sep  9 20:04:58 H sensor: T=1 C") << "H"
-                                              << " Old"
-                                              << " 1 " << 2;
-        QTest::newRow("brackets reversed") << QByteArray("<13>Sep  9 20:04:58 H x]y[CPU]: T=2 C") << "H"
-                                           << " CPU"
-                                           << " 2 " << 2;
-        QTest::newRow("several = and :") << QByteArray("<13>Sep  9 20:04:58 H s[A]: a:b=c=d e:f") << "H"
-                                         << " A"
-                                         << " c=d " << 2;
+        struct Row {
+            const char *name, *bytes, *host, *slotName, *value;
+            int hosts;
+        };
+        const Row rows[] = {
+            {"empty", "", "KNOWN", " Old", "  ", 1},
+            {"one byte", "x", "KNOWN", " Old", "  ", 1},
+            {"only >", ">", "KNOWN", " Old", "  ", 1},
+            {"only a time stamp", "<13>Sep  9 20:04:58", "KNOWN", " Old", "  ", 1},
+            {"no host name", "<13>Sep  9 20:04:58 sensor[Fan]:", "KNOWN", " Fan", "  ", 1},
+            {"busybox, no host", "<13>Sep  9 20:04:58 root: Temp=40 C", "KNOWN", " Old", " 40 ", 1},
+            {"tag without brackets", "<13>Sep  9 20:04:58 H sensor: T=1 C", "H", " Old", " 1 ", 2},
+            {"brackets reversed", "<13>Sep  9 20:04:58 H x]y[CPU]: T=2 C", "H", " CPU", " 2 ", 2},
+            {"several = and :", "<13>Sep  9 20:04:58 H s[A]: a:b=c=d e:f", "H", " A", " c=d ", 2},
+            {"CR LF ending", "<13>Sep  9 20:04:58 H s[A]: T=4\r\n", "H", " A", " 4 ", 2},
+            {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "host", " Old", " msg ", 2},
+            {"invalid UTF-8 as Latin-1", "<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0", "H", " T\u00b0",
+             " 5\u00b0 ", 2},
+        };
+        for (const Row &r : rows)
+            QTest::newRow(r.name) << QByteArray(r.bytes) << QString::fromUtf8(r.host)
+                                  << QString::fromUtf8(r.slotName) << QString::fromUtf8(r.value) << r.hosts;
         QTest::newRow("NUL inside") << QByteArray("<13>Sep  9 20:04:58 H s[A") + '\0' + QByteArray("B]: T=3")
                                     << "H" << QStringLiteral(" A") + QChar(0) + QStringLiteral("B") << " 3 "
                                     << 2;
-        QTest::newRow("CR LF ending") << QByteArray("<13>Sep  9 20:04:58 H s[A]: T=4\r\n") << "H"
-                                      << " A"
-                                      << " 4 " << 2;
-        QTest::newRow("RFC 5424") << QByteArray("<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg") << "host"
-                                  << " Old"
-                                  << " msg " << 2;
-        QTest::newRow("invalid UTF-8 as Latin-1")
-            << QByteArray("<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0") << "H"
-            << " T\u00b0"
-            << " 5\u00b0 " << 2;
         // The first ">" is byte 62; no space follows it, so the host stays, and "\\" lies between "[" and
         // "]".
         QTest::newRow("every byte value")
