@@ -318,7 +318,13 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
 }
 
 void UdpSocket::Close() {
-    backend_->socket.reset();
+    // Close may be called from a DataArrival handler, inside the socket's own readyRead: the port is
+    // let go at once, the object itself once that signal has returned.
+    if (QUdpSocket *s = backend_->socket.release()) {
+        s->disconnect(this);
+        s->close();
+        s->deleteLater();
+    }
 }
 
 bool UdpSocket::isBound() const {
