@@ -1,8 +1,8 @@
 #include "rules/RulesFile.h"
+#include "text/SavedFile.h"
 
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -207,12 +207,7 @@ QString replaceLines(QStringView text, const std::function<bool(QStringView keyw
 }
 
 bool write(const QString &path, const QString &text, QString *reason) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return SavedFile::replace(path, text.toUtf8(), reason);
 }
 
 QString errorMessage(const QString &path, const Parsed &parsed) {

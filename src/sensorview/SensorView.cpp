@@ -3,6 +3,7 @@
 #include "desktop/MessageBox.h"
 #include "sensorview/NameFilter.h"
 #include "sensorview/SensorTableModel.h"
+#include "text/SavedFile.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -15,7 +16,6 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSaveFile>
 #include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -285,19 +285,11 @@ void SensorView::copySelection() {
 }
 
 bool SensorView::exportCsv(const QString &path, QString *error) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error =
-            QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    file.write(CsvWriter::csv(shownTable()));
-    if (!file.commit()) {
-        *error =
-            QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (SavedFile::replace(path, CsvWriter::csv(shownTable()), &reason))
+        return true;
+    *error = QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason);
+    return false;
 }
 
 void SensorView::askExport() {

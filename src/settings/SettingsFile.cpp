@@ -1,13 +1,13 @@
 #include "settings/SettingsFile.h"
 
 #include "text/NumberText.h"
+#include "text/SavedFile.h"
 #include "text/SequentialReader.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -103,19 +103,7 @@ bool write(const QString &path, const SettingsRecord &record, QString *reason) {
     const QString folder = QFileInfo(path).absolutePath();
     if (QDir(folder) == QDir(configFolder()))
         QDir().mkpath(folder);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (reason)
-            *reason = file.errorString();
-        return false;
-    }
-    file.write(format(record));
-    if (!file.commit()) {
-        if (reason)
-            *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return SavedFile::replace(path, format(record), reason);
 }
 
 QString damagedMessage(const QString &path, const ReadResult &result) {
