@@ -10,6 +10,7 @@
 #include "settings/frmOptions.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -261,8 +262,8 @@ private slots:
         QCOMPARE(box != nullptr, !told.isEmpty());
         for (QString text : told)
             QVERIFY2(
-                box->text().contains(
-                    text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port))),
+                box->text().contains(QDir::toNativeSeparators(
+                    text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port)))),
                 qPrintable(box->text()));
         QCOMPARE(options->isVisible(), box != nullptr);
         if (told.isEmpty())

@@ -28,6 +28,9 @@ class RelayEndToEndTest : public QObject {
 
 private slots:
     void relayKeepsTheOriginalHost() {
+#ifdef Q_OS_WIN
+        QSKIP("rsyslogd and logger are Linux programs");
+#endif
         QProcess fetch;
         fetch.start(QStringLiteral(ZARARE_SOURCE_DIR "/scripts/fetch-rsyslog"),
                     {QStringLiteral(ZARARE_BINARY_DIR "/rsyslog-cache")});
