@@ -3,14 +3,15 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class ReadingParserTest : public QObject {
     Q_OBJECT
 
-    static ReadingParser parsed(const QString &datagram, const QString &host = QStringLiteral("OLDHOST"),
-                                const QString &sensor = QStringLiteral(" Old")) {
+    static ReadingParser parsed(const QString &datagram) {
         ReadingParser r;
-        r.hostname = host;
-        r.sensorname = sensor;
+        r.hostname = u"OLDHOST"_s;
+        r.sensorname = u" Old"_s;
         r.udpdata = datagram;
         r.parseudp();
         return r;
@@ -69,11 +70,21 @@ private slots:
             {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
              " Old", " msg ", "msg"},
         };
-        for (const auto &row : rows) {
-            QTestData &data = QTest::newRow(row[0]);
+        const auto add = [](const QStringList &row) {
+            QTestData &data = QTest::newRow(qPrintable(row[0]));
             for (int i = 1; i < 8; ++i)
-                data << QString::fromUtf8(row[i]);
-        }
+                data << row[i];
+        };
+        for (const auto &row : rows)
+            add(QStringList(std::begin(row), std::end(row)));
+        // Every remainder is capped at 255 characters: after the priority, the 26 before the value and 229
+        // of it.
+        const QString v229(229, 'v'_L1);
+        add({"value capped", "<13>Sep  9 20:04:58 H s[A]: T=" + QString(400, 'v'_L1), "Sep  9", "20:04:58",
+             "H", " A", " " + v229 + " ", "T=" + v229});
+        // A ">" beyond position 32,767 of a maximum-size datagram.
+        add({"far priority mark", QString(40000, 'a'_L1) + ">Sep  9 20:04:58 H s[A]: T=1", "Sep  9",
+             "20:04:58", "H", " A", " 1 ", "T=1"});
     }
     void fields() {
         QFETCH(QString, datagram);
@@ -86,36 +97,9 @@ private slots:
         QTEST(r.udpdata, "rest");
     }
 
-    void remaindersAreCappedAt255() {
-        const QString tail(400, QLatin1Char('v'));
-        const ReadingParser r = parsed(QStringLiteral("<13>Sep  9 20:04:58 H s[A]: T=") + tail);
-        // Dropping the priority keeps 255 characters: the 26 before the value and 229 of it.
-        QCOMPARE(r.sensorvalue, QLatin1Char(' ') + QString(229, QLatin1Char('v')) + QLatin1Char(' '));
-        QVERIFY(r.udpdata.size() <= 255);
-
-        const ReadingParser longHost = parsed(QStringLiteral("Sep  9 20:04:58 ") +
-                                              QString(300, QLatin1Char('h')) + QStringLiteral(" s[A]: T=1"));
-        QCOMPARE(longHost.hostname, QStringLiteral("OLDHOST")); // the space lies beyond the 255 cap
-    }
-
-    void farAwayPriorityMarkIsHandled() {
-        // A ">" beyond position 32,767 of a maximum-size datagram.
-        QString d(40000, QLatin1Char('a'));
-        d += QStringLiteral(">Sep  9 20:04:58 H s[A]: T=1");
-        const ReadingParser r = parsed(d);
-        QCOMPARE(r.hostname, QStringLiteral("H"));
-        QCOMPARE(r.sensorvalue, QStringLiteral(" 1 "));
-    }
-
-    void fieldsCarryOverBetweenReadings() {
-        ReadingParser r;
-        r.udpdata = QStringLiteral("<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C");
-        r.parseudp();
-        r.udpdata = QStringLiteral("<13>Sep  9 20:05:00");
-        r.parseudp();
-        QCOMPARE(r.hostname, QStringLiteral("OFFICE"));
-        QCOMPARE(r.sensorname, QStringLiteral(" CPU Temp"));
-        QCOMPARE(r.msgtime, QStringLiteral("20:05:00"));
+    void hostWhoseSpaceLiesBeyondTheCapIsNoHost() {
+        const QString line = "Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1";
+        QCOMPARE(parsed(line).hostname, u"OLDHOST"_s);
     }
 
     void trimTouchesSpacesOnly() {
@@ -124,29 +108,25 @@ private slots:
         QCOMPARE(ReadingParser::trim(u"   "), QStringView());
     }
 
-    // The parser writes changed fields into their own buffers; a text that someone else still holds
-    // (a grid cell, a test) must keep its value.
-    void heldFieldsAreNotWrittenOver() {
+    // The parser writes changed fields into their own buffers, in place where nothing else holds them; a
+    // text that someone else still holds (a grid cell) keeps its value, and what a line lacks carries over.
+    void fieldsAreRewrittenButNeverAHeldOne() {
         ReadingParser r;
-        r.udpdata = QStringLiteral("<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C");
+        r.udpdata = u"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C"_s;
         r.parseudp();
-        const QString host = r.hostname, sensor = r.sensorname, value = r.sensorvalue, rest = r.udpdata;
-        r.udpdata = QStringLiteral("<13>Dec 24 23:59:59 LAB sensor[Fan 1]: Fan=1200 RPM");
-        r.parseudp();
-        QCOMPARE(host, QStringLiteral("OFFICE"));
-        QCOMPARE(sensor, QStringLiteral(" CPU Temp"));
-        QCOMPARE(value, QStringLiteral(" 45.0 "));
-        QCOMPARE(rest, QStringLiteral("Temp=45.0 C"));
-        QCOMPARE(r.hostname, QStringLiteral("LAB"));
-        QCOMPARE(r.sensorname, QStringLiteral(" Fan 1"));
-        QCOMPARE(r.sensorvalue, QStringLiteral(" 1200 "));
-        QCOMPARE(r.udpdata, QStringLiteral("Fan=1200 RPM"));
-        // Unshared, the fields are rewritten in place, shorter and longer.
-        r.udpdata = QStringLiteral("<13>Dec 24 23:59:59 LAB sensor[Fan 12]: Fan=900 RPM");
-        r.parseudp();
-        QCOMPARE(r.sensorname, QStringLiteral(" Fan 12"));
-        QCOMPARE(r.sensorvalue, QStringLiteral(" 900 "));
-        QCOMPARE(r.udpdata, QStringLiteral("Fan=900 RPM"));
+        const QStringList held{r.hostname, r.sensorname, r.sensorvalue, r.udpdata};
+        const auto parse = [&r](const QString &line, const QStringList &expected) {
+            r.udpdata = line;
+            r.parseudp();
+            QCOMPARE((QStringList{r.msgtime, r.hostname, r.sensorname, r.sensorvalue, r.udpdata}), expected);
+        };
+        parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 1]: Fan=1200 RPM"_s,
+              {"23:59:59", "LAB", " Fan 1", " 1200 ", "Fan=1200 RPM"});
+        QCOMPARE(held, (QStringList{"OFFICE", " CPU Temp", " 45.0 ", "Temp=45.0 C"}));
+        // Unshared now: shorter and longer in place, then a line with only a time stamp.
+        parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 12]: Fan=900 RPM"_s,
+              {"23:59:59", "LAB", " Fan 12", " 900 ", "Fan=900 RPM"});
+        parse(u"<13>Dec 25 00:00:01"_s, {"00:00:01", "LAB", " Fan 12", "  ", ""});
     }
 };
 
