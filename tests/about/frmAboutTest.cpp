@@ -15,6 +15,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 const QByteArray toolKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
 const QByteArray folderKey("SOFTWARE\\Microsoft\\Shared Tools Location");
@@ -23,6 +27,29 @@ constexpr quint32 noValue = 0;
 QList<QMessageBox *> unavailableBoxes(const frmAbout *form) {
     return form->findChildren<QMessageBox *>(QStringLiteral("sysInfoUnavailable"));
 }
+
+#ifdef Q_OS_WIN
+const char *const testKey = "Software\\Zar-Are about tests";
+
+// The system registry as the About box sees it, trying to write through each key it reads from first.
+class WriteProbe : public Registry {
+public:
+    long openKey(quint32 root, const QByteArray &path, quint32 access, Key &key) override {
+        lastAccess = access;
+        return Registry::system().openKey(root, path, access, key);
+    }
+    long queryValue(Key key, const QByteArray &name, quint32 &type, char *data, quint32 &size) override {
+        const char text[] = "changed";
+        writeResult = RegSetValueExA(reinterpret_cast<HKEY>(key), name.constData(), 0, REG_SZ,
+                                     reinterpret_cast<const BYTE *>(text), sizeof text);
+        return Registry::system().queryValue(key, name, type, data, size);
+    }
+    long closeKey(Key key) override { return Registry::system().closeKey(key); }
+
+    quint32 lastAccess = 0;
+    long writeResult = ERROR_SUCCESS;
+};
+#endif
 } // namespace
 
 class frmAboutTest : public QObject {
@@ -53,6 +80,9 @@ private slots:
         delete frmAbout::instance();
         frmAbout::setRegistry(nullptr);
         frmAbout::setLauncher({});
+#ifdef Q_OS_WIN
+        RegDeleteKeyA(HKEY_CURRENT_USER, testKey);
+#endif
         QCOMPARE(LoadedForms::count(), 0);
     }
 
@@ -230,6 +260,40 @@ private slots:
         QTRY_VERIFY(unavailableBoxes(form).isEmpty());
         QVERIFY(frmAbout::instance() == form && form->isVisible());
     }
+
+#ifdef Q_OS_WIN
+    // The lookup against the Windows registry itself (Wine's, under Wine), through a key opened for
+    // reading only: the write through it is refused.
+    void systemRegistry() {
+        HKEY made = nullptr;
+        QCOMPARE(RegCreateKeyExA(HKEY_CURRENT_USER, testKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
+                                 nullptr),
+                 LONG(ERROR_SUCCESS));
+        const struct {
+            const char *name;
+            DWORD type;
+            QByteArray bytes;
+            const char *text; // nullptr: not found
+        } values[] = {{"PATH", REG_SZ, QByteArray("C:\\Tools\\info.exe", 18), "C:\\Tools\\info.exe"},
+                      {"Number", REG_DWORD, QByteArray("\x1F\0\0\0", 4), "&h1F"},
+                      {"Longer than the buffer", REG_BINARY, QByteArray(1025, 'x'), nullptr}};
+        for (const auto &v : values)
+            RegSetValueExA(made, v.name, 0, v.type, reinterpret_cast<const BYTE *>(v.bytes.constData()),
+                           DWORD(v.bytes.size()));
+        RegCloseKey(made);
+        WriteProbe probe;
+        frmAbout::setRegistry(&probe);
+        for (const auto &v : values) {
+            QString value = QStringLiteral("before");
+            QCOMPARE(frmAbout::load()->GetKeyValue(0x80000001u, QString::fromLatin1(testKey),
+                                                   QString::fromLatin1(v.name), value),
+                     v.text != nullptr);
+            QCOMPARE(value, QString::fromLatin1(v.text));
+            QCOMPARE(probe.lastAccess, quint32(KEY_READ));
+            QCOMPARE(probe.writeResult, long(ERROR_ACCESS_DENIED));
+        }
+    }
+#endif
 };
 
 ZARARE_TEST(frmAboutTest)
