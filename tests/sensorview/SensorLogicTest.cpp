@@ -32,7 +32,7 @@ private slots:
     }
     void patterns() {
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
+        const QStringList t = table.split(u';');
         const NameFilter f = t[0] == QLatin1String("s")   ? NameFilter::search(t[1])
                              : t[0] == QLatin1String("g") ? NameFilter::glob(t[1])
                                                           : NameFilter::glob(NameFilter::escape(t[1]));
@@ -60,7 +60,7 @@ private slots:
         QStringList got;
         for (const auto &k : keys)
             got << QString::number(k.row);
-        QTEST(got.join(QLatin1Char(' ')), "expected");
+        QTEST(got.join(u' '), "expected");
     }
 
     void csvFields_data() {
@@ -108,19 +108,19 @@ private slots:
     }
     void prefsLines() {
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
+        const QStringList t = table.split(u';');
         SensorViewPrefs p;
         QString why;
-        for (const QString &line : t[0].split(QLatin1Char(','))) {
-            const QString keyword = line.section(QLatin1Char('|'), 0, 0);
+        for (const QString &line : t[0].split(u',')) {
+            const QString keyword = line.section(u'|', 0, 0);
             QVERIFY(SensorViewPrefs::handles(keyword));
-            QCOMPARE(p.parse(keyword, line.section(QLatin1Char('|'), 1), &why), t[1].isEmpty());
+            QCOMPARE(p.parse(keyword, line.section(u'|', 1), &why), t[1].isEmpty());
         }
         QCOMPARE(why, t[1]);
-        QCOMPARE(p.lines().join(QLatin1Char(',')), t[2]);
+        QCOMPARE(p.lines().join(u','), t[2]);
         SensorViewPrefs back; // what is written reads back the same
         for (const QString &line : p.lines())
-            QVERIFY(back.parse(line.section(QLatin1Char(' '), 0, 0), line.section(QLatin1Char(' '), 1)));
+            QVERIFY(back.parse(line.section(u' ', 0, 0), line.section(u' ', 1)));
         QCOMPARE(back, p);
         QVERIFY(!SensorViewPrefs::handles(u"stale"));
     }
