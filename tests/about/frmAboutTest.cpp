@@ -150,64 +150,60 @@ private slots:
     void sysInfo_data() {
         QTest::addColumn<quint32>("type");      // of PATH (noValue: none)
         QTest::addColumn<QByteArray>("stored"); // $DIR stands for a folder of the test, which holds "tool"
-        QTest::addColumn<int>("folder");        // MSINFO: 0 none; else it names $DIR, which holds 1 the tool,
-                                                // 2 nothing, 3 a folder named as the tool
-        QTest::addColumn<long>("refusal");      // of the PATH key: FileNotFound, it is missing
-        QTest::addColumn<int>("outcome");       // 1 found, 0 missing (the folder is asked), -1 unusable
-        QTest::addColumn<QString>("value");     // what GetKeyValue leaves of "before"
-        QTest::addColumn<QString>("started");   // "-" nothing, "=" the value; $SEP the separator
+        // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: nothing, 3: a folder named as the
+        // tool); the PATH key ("missing", "denied" to open); the outcome (1 found, 0 missing: the folder is
+        // asked, -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the
+        // value read; $SEP the separator)
+        QTest::addColumn<QString>("table");
         const QByteArray tool("$DIR/tool"), a1023(1023, 'a'), a1024(1024, 'a');
         const QString inFolder = QStringLiteral("$DIR$SEPMSINFO32.EXE");
         using R = Registry;
         // clang-format off
-        QTest::newRow("string with terminator") << R::String << tool + '\0' << 1 << R::Success << 1 << "$DIR/tool" << "=";
-        QTest::newRow("string without terminator") << R::String << tool << 1 << R::Success << 1 << "$DIR/tool" << "=";
-        QTest::newRow("missing file, no fallback") << R::String << QByteArray("$DIR/missing\0", 13) << 1 << R::Success << 1 << "$DIR/missing" << "=";
-        QTest::newRow("terminator only") << R::String << QByteArray(1, '\0') << 1 << R::Success << 1 << "" << "=";
-        QTest::newRow("1024 bytes with terminator") << R::String << a1023 + '\0' << 1 << R::Success << 1 << QString::fromLatin1(a1023) << "=";
-        QTest::newRow("1024 bytes without terminator") << R::String << a1024 << 1 << R::Success << 1 << QString::fromLatin1(a1024) << "=";
-        QTest::newRow("1025 bytes: the folder's tool") << R::String << a1024 + 'a' << 1 << R::Success << 0 << "" << inFolder;
-        QTest::newRow("no bytes: no fallback") << R::String << QByteArray() << 1 << R::Success << -1 << "" << "-";
-        QTest::newRow("dword 0x1F") << R::Dword << QByteArray("\x1F\0\0\0", 4) << 1 << R::Success << 1 << "&h1F" << "=";
-        QTest::newRow("dword zero") << R::Dword << QByteArray(4, '\0') << 1 << R::Success << 1 << "&h0" << "=";
-        QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << 1 << R::Success << 1 << "&h10000" << "=";
-        QTest::newRow("dword all bits") << R::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << 1 << R::Success << 1 << "&hDEADBEEF" << "=";
-        QTest::newRow("expandable: empty path, no fallback") << R::ExpandString << tool + '\0' << 1 << R::Success << 1 << "before" << "";
-        QTest::newRow("binary: empty path") << R::Binary << QByteArray("\1\2", 2) << 1 << R::Success << 1 << "before" << "";
-        QTest::newRow("binary of no bytes") << R::Binary << QByteArray() << 1 << R::Success << -1 << "" << "-";
-        QTest::newRow("missing value: the folder's tool") << noValue << QByteArray() << 1 << R::Success << 0 << "" << inFolder;
-        QTest::newRow("folder without the tool") << noValue << QByteArray() << 2 << R::Success << 0 << "" << "-";
-        QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << 3 << R::Success << 0 << "" << "-";
-        QTest::newRow("neither value") << noValue << QByteArray() << 0 << R::Success << 0 << "" << "-";
-        QTest::newRow("missing key: the folder's tool") << noValue << QByteArray() << 1 << R::FileNotFound << 0 << "" << inFolder;
-        QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << 1 << R::AccessDenied << 0 << "" << inFolder;
+        QTest::newRow("string with terminator") << R::String << tool + '\0' << "1;;1;$DIR/tool;=";
+        QTest::newRow("string without terminator") << R::String << tool << "1;;1;$DIR/tool;=";
+        QTest::newRow("missing file, no fallback") << R::String << QByteArray("$DIR/missing\0", 13) << "1;;1;$DIR/missing;=";
+        QTest::newRow("terminator only") << R::String << QByteArray(1, '\0') << "1;;1;;=";
+        QTest::newRow("1024 bytes with terminator") << R::String << a1023 + '\0' << "1;;1;" + QString::fromLatin1(a1023) + ";=";
+        QTest::newRow("1024 bytes without terminator") << R::String << a1024 << "1;;1;" + QString::fromLatin1(a1024) + ";=";
+        QTest::newRow("1025 bytes: the folder's tool") << R::String << a1024 + 'a' << "1;;0;;" + inFolder;
+        QTest::newRow("no bytes: no fallback") << R::String << QByteArray() << "1;;-1;;-";
+        QTest::newRow("dword 0x1F") << R::Dword << QByteArray("\x1F\0\0\0", 4) << "1;;1;&h1F;=";
+        QTest::newRow("dword zero") << R::Dword << QByteArray(4, '\0') << "1;;1;&h0;=";
+        QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << "1;;1;&h10000;=";
+        QTest::newRow("dword all bits") << R::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << "1;;1;&hDEADBEEF;=";
+        QTest::newRow("expandable: empty path, no fallback") << R::ExpandString << tool + '\0' << "1;;1;before;";
+        QTest::newRow("binary: empty path") << R::Binary << QByteArray("\1\2", 2) << "1;;1;before;";
+        QTest::newRow("binary of no bytes") << R::Binary << QByteArray() << "1;;-1;;-";
+        QTest::newRow("missing value: the folder's tool") << noValue << QByteArray() << "1;;0;;" + inFolder;
+        QTest::newRow("folder without the tool") << noValue << QByteArray() << "2;;0;;-";
+        QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "3;;0;;-";
+        QTest::newRow("neither value") << noValue << QByteArray() << "0;;0;;-";
+        QTest::newRow("missing key: the folder's tool") << noValue << QByteArray() << "1;missing;0;;" + inFolder;
+        QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;" + inFolder;
         // clang-format on
     }
     void sysInfo() {
         QFETCH(quint32, type);
         QFETCH(QByteArray, stored);
-        QFETCH(int, folder);
-        QFETCH(long, refusal);
-        QFETCH(int, outcome);
-        QFETCH(QString, value);
-        QFETCH(QString, started);
+        QFETCH(QString, table);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
+        const QStringList t = table.replace(QStringLiteral("$DIR"), dir.path())
+                                  .replace(QStringLiteral("$SEP"), QDir::separator())
+                                  .split(u';');
+        const int folder = t[0].toInt(), outcome = t[2].toInt();
         QFile toolFile(dir.filePath(QStringLiteral("tool"))),
             msinfo(dir.filePath(QStringLiteral("MSINFO32.EXE")));
         QVERIFY(toolFile.open(QIODevice::WriteOnly));
         QVERIFY(folder == 1 ? msinfo.open(QIODevice::WriteOnly)
                             : folder != 3 || QDir().mkdir(msinfo.fileName()));
         stored.replace("$DIR", QFile::encodeName(dir.path()));
-        value.replace(QStringLiteral("$DIR"), dir.path());
-        started.replace(QStringLiteral("$DIR"), dir.path())
-            .replace(QStringLiteral("$SEP"), QDir::separator());
-        if (refusal != Registry::FileNotFound)
+        if (t[1] != QLatin1String("missing"))
             registry->addKey(Registry::LocalMachine, toolKey);
         if (type != noValue)
             registry->setValue(Registry::LocalMachine, toolKey, "PATH", type, stored);
-        if (refusal == Registry::AccessDenied)
-            registry->refuseOpen(Registry::LocalMachine, toolKey, refusal);
+        if (t[1] == QLatin1String("denied"))
+            registry->refuseOpen(Registry::LocalMachine, toolKey, Registry::AccessDenied);
         if (folder)
             registry->setValue(Registry::LocalMachine, folderKey, "MSINFO", Registry::String,
                                QFile::encodeName(QDir::toNativeSeparators(dir.path())) + '\0');
@@ -218,13 +214,13 @@ private slots:
         QCOMPARE(form->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
                                    QStringLiteral("PATH"), keyVal),
                  outcome == 1);
-        QCOMPARE(keyVal, value);
+        QCOMPARE(keyVal, t[3]);
         QCOMPARE(registry->openRequests(), QByteArrayList{toolKey});
         form->cmdSysInfo->click();
         // The path is started as the registry gives it; Windows takes either separator.
         for (QString &path : launched)
             path = QDir::fromNativeSeparators(path);
-        const QString program = QDir::fromNativeSeparators(started == QLatin1String("=") ? value : started);
+        const QString program = QDir::fromNativeSeparators(t[4] == QLatin1String("=") ? t[3] : t[4]);
         QCOMPARE(launched, program == QLatin1String("-") ? QStringList{} : QStringList{program});
         QCOMPARE(unavailableBoxes(form).size(),
                  launched.isEmpty() || !QFileInfo(launched[0]).isFile() ? 1 : 0);
