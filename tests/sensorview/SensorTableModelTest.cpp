@@ -14,6 +14,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -90,12 +91,10 @@ private slots:
             QTest::qWait(FrameTimer::FrameMs * 2); // the grid's own frame
             if (round == 1)
                 rig->model.sort(3, Qt::DescendingOrder);
-            if (round == 2)
-                rig->model.setFilterText(QStringLiteral("host-1*"));
+            if (round == 2 || round == 4)
+                rig->model.setFilterText(round == 2 ? QStringLiteral("host-1*") : QStringLiteral("s1"));
             if (round == 3)
                 rig->model.setHiddenHosts({QStringLiteral("host-12")});
-            if (round == 4)
-                rig->model.setFilterText(QStringLiteral("s1"));
             rig->grid.refreshAges();
         }
         rig->model.sort(0);
@@ -161,12 +160,10 @@ private slots:
         // The next re-sort takes them in.
         QTRY_COMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("late"));
         QCOMPARE(rig->model.headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
-        double previous = 1e9;
-        for (int r = 0; r < rig->model.rowCount(); ++r) {
-            const double v = rig->model.index(r, 1).data().toDouble();
-            QVERIFY2(v <= previous, qPrintable(QString::number(r)));
-            previous = v;
-        }
+        QList<double> column;
+        for (int r = 0; r < rig->model.rowCount(); ++r)
+            column << rig->model.index(r, 1).data().toDouble();
+        QVERIFY(std::is_sorted(column.rbegin(), column.rend()));
         QCOMPARE(rig->model.headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
     }
 
