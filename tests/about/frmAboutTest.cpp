@@ -262,6 +262,7 @@ private slots:
         RegCloseKey(made);
         WriteProbe probe;
         frmAbout::setRegistry(&probe);
+        // 0x80000001: HKEY_CURRENT_USER as a 32-bit handle.
         for (const auto &v : values) {
             QString value = QStringLiteral("before");
             QCOMPARE(frmAbout::load()->GetKeyValue(0x80000001u, QString::fromLatin1(testKey),
