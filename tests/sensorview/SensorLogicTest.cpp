@@ -32,7 +32,7 @@ private slots:
     }
     void patterns() {
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
+        const QStringList t = table.split(u';');
         const NameFilter f = t[0] == QLatin1String("s")   ? NameFilter::search(t[1])
                              : t[0] == QLatin1String("g") ? NameFilter::glob(t[1])
                                                           : NameFilter::glob(NameFilter::escape(t[1]));
@@ -40,27 +40,24 @@ private slots:
     }
 
     void order_data() {
-        QTest::addColumn<QStringList>("cells");
-        QTest::addColumn<bool>("ascending");
-        QTest::addColumn<QString>("expected"); // the cells' indices in sorted order
-        const QStringList mixed{" 10 ", "", "9.5", "abc", "-3", "Abd", " ", "1,5", "1e3"};
-        QTest::newRow("numbers, texts, empties") << mixed << true << "4 7 2 0 8 3 5 1 6";
-        QTest::newRow("reversed: empties still last") << mixed << false << "8 0 2 7 4 5 3 1 6";
-        QTest::newRow("equal keys keep their order")
-            << QStringList{"2", "1", "2.0", "1"} << true << "1 3 0 2";
-        QTest::newRow("nan and inf are texts") << QStringList{"nan", "5", "inf"} << true << "1 2 0";
+        QTest::addColumn<QString>("table"); // the cells, by '|'; + or - the order; their indices in order
+        const QString mixed = QStringLiteral(" 10 ||9.5|abc|-3|Abd| |1,5|1e3");
+        QTest::newRow("numbers, texts, empties") << mixed + ";+;4 7 2 0 8 3 5 1 6";
+        QTest::newRow("reversed: empties still last") << mixed + ";-;8 0 2 7 4 5 3 1 6";
+        QTest::newRow("equal keys keep their order") << "2|1|2.0|1;+;1 3 0 2";
+        QTest::newRow("nan and inf are texts") << "nan|5|inf;+;1 2 0";
     }
     void order() {
-        QFETCH(QStringList, cells);
-        QFETCH(bool, ascending);
+        QFETCH(QString, table);
+        const QStringList t = table.split(u';'), cells = t[0].split(u'|');
         std::vector<SensorSort::Key> keys;
         for (int i = 0; i < cells.size(); ++i)
             keys.push_back(SensorSort::keyOf(cells[i], i));
-        SensorSort::sort(keys, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+        SensorSort::sort(keys, t[1] == QLatin1String("-") ? Qt::DescendingOrder : Qt::AscendingOrder);
         QStringList got;
         for (const auto &k : keys)
             got << QString::number(k.row);
-        QTEST(got.join(QLatin1Char(' ')), "expected");
+        QCOMPARE(got.join(u' '), t[2]);
     }
 
     void csvFields_data() {
@@ -95,32 +92,31 @@ private slots:
     void prefsLines_data() {
         // lines read ("keyword|arguments", by commas); the last one's error, empty when all are read; written
         QTest::addColumn<QString>("table");
-        QTest::newRow("view and patterns")
-            << "view|by-sensor,hide|CPU*,hide-host| render-0? ;;view by-sensor,hide CPU*,hide-host render-0?";
-        QTest::newRow("quoted, with a hash and quotes")
-            << "VIEW|readings,hide|\"Fan #1 \"\"top\"\" \";;view readings,hide \"Fan #1 \"\"top\"\" \"";
+        // clang-format off
+        QTest::newRow("view and patterns") << "view|by-sensor,hide|CPU*,hide-host| render-0? ;;view by-sensor,hide CPU*,hide-host render-0?";
+        QTest::newRow("quoted, with a hash and quotes") << "VIEW|readings,hide|\"Fan #1 \"\"top\"\" \";;view readings,hide \"Fan #1 \"\"top\"\" \"";
         QTest::newRow("duplicates kept once") << "hide|a,hide|a;;view readings,hide a";
-        QTest::newRow("bad view")
-            << "view|sideways;\"view\" takes \"by-sensor\" or \"readings\";view readings";
+        QTest::newRow("bad view") << "view|sideways;\"view\" takes \"by-sensor\" or \"readings\";view readings";
         QTest::newRow("no pattern") << "hide-host|  ;\"hide-host\" needs a pattern;view readings";
         QTest::newRow("open quote") << "hide|\"abc;the quote is not closed;view readings";
         QTest::newRow("text after quote") << "hide|\"a\" b;text after the closing quote;view readings";
+        // clang-format on
     }
     void prefsLines() {
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
+        const QStringList t = table.split(u';');
         SensorViewPrefs p;
         QString why;
-        for (const QString &line : t[0].split(QLatin1Char(','))) {
-            const QString keyword = line.section(QLatin1Char('|'), 0, 0);
+        for (const QString &line : t[0].split(u',')) {
+            const QString keyword = line.section(u'|', 0, 0);
             QVERIFY(SensorViewPrefs::handles(keyword));
-            QCOMPARE(p.parse(keyword, line.section(QLatin1Char('|'), 1), &why), t[1].isEmpty());
+            QCOMPARE(p.parse(keyword, line.section(u'|', 1), &why), t[1].isEmpty());
         }
         QCOMPARE(why, t[1]);
-        QCOMPARE(p.lines().join(QLatin1Char(',')), t[2]);
+        QCOMPARE(p.lines().join(u','), t[2]);
         SensorViewPrefs back; // what is written reads back the same
         for (const QString &line : p.lines())
-            QVERIFY(back.parse(line.section(QLatin1Char(' '), 0, 0), line.section(QLatin1Char(' '), 1)));
+            QVERIFY(back.parse(line.section(u' ', 0, 0), line.section(u' ', 1)));
         QCOMPARE(back, p);
         QVERIFY(!SensorViewPrefs::handles(u"stale"));
     }

@@ -14,98 +14,92 @@
 #include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
-// The sensor table over the real reception path: datagrams in, aligned, sorted and filtered rows out.
-class SensorTableModelTest : public QObject {
-    Q_OBJECT
-
-    std::unique_ptr<UdpSocket> socket;
-    std::unique_ptr<FlexGrid> grid;
-    std::unique_ptr<DatagramReception> reception;
-    std::unique_ptr<SensorTableModel> model;
-    qint64 clock = 0; // of the grid and the model, ms
-
+namespace {
+// One monitor's reception path with the sensor table over it, set up as the main window does; the grid and
+// the table read the test's clock.
+struct Rig {
+    qint64 clock = 0; // ms
+    UdpSocket socket;
+    FlexGrid grid;
+    DatagramReception reception{socket, grid};
+    SensorTableModel model{grid, reception.hostGrid};
+    Rig() {
+        reception.hostGrid.reset();
+        reception.hostGrid.writeHeaderRow();
+        grid.flush();
+        grid.setClock([this] { return clock; });
+        model.setClock([this] { return clock; });
+    }
     void send(const QString &host, const QString &sensor, const QString &value) {
-        reception->processDatagram(
+        reception.processDatagram(
             QStringLiteral("<13>Sep  9 20:04:58 %1 sensor[%2]: Temp=%3").arg(host, sensor, value).toUtf8());
     }
     // Each "host:sensor=value[@seconds]" as one datagram written at that time ("@-": without a time, no
     // "@": at the time before), then one frame.
     void sendAll(const QStringList &readings) {
-        static const QRegularExpression form(QStringLiteral("^([^:]*):([^=]*)=([^@]*)(@(-|\\d+))?$"));
         for (const QString &r : readings) {
-            const QRegularExpressionMatch m = form.match(r);
-            clock = m.captured(5).isEmpty() || m.captured(5) == QLatin1String("-")
-                        ? clock
-                        : m.captured(5).toLongLong() * 1000;
-            grid->setWriteTime(m.captured(5) == QLatin1String("-") ? -1 : clock);
-            send(m.captured(1), m.captured(2), m.captured(3));
+            const QString at = r.section(u'@', 1), reading = r.section(u'@', 0, 0);
+            if (!at.isEmpty() && at != QLatin1String("-"))
+                clock = at.toLongLong() * 1000;
+            grid.setWriteTime(at == QLatin1String("-") ? -1 : clock);
+            const QString sensor = reading.section(u':', 1).section(u'=', 0, 0);
+            send(reading.section(u':', 0, 0), sensor, reading.section(u'=', 1));
         }
-        model->refreshNow();
+        model.refreshNow();
     }
-    // Hosts; sensors (export headers); cells as exported, of the shown columns ("Last reading" first).
-    static QString shown(const SensorTableModel &m) {
-        QStringList hosts, sensors, cells;
-        for (int c = 1; c < m.columnCount(); ++c)
+};
+
+// Hosts; sensors (export headers); cells as exported, of the shown columns ("Last reading" first).
+QString shown(const SensorTableModel &m) {
+    QStringList hosts, sensors, cells;
+    for (int c = 1; c < m.columnCount(); ++c)
+        if (m.columnShown(c))
+            sensors << m.headerData(c, Qt::Horizontal, SensorTableModel::ExportRole).toString();
+    for (int r = 0; r < m.rowCount(); ++r) {
+        hosts << m.headerData(r, Qt::Vertical).toString();
+        QStringList line;
+        for (int c = 0; c < m.columnCount(); ++c)
             if (m.columnShown(c))
-                sensors << m.headerData(c, Qt::Horizontal, SensorTableModel::ExportRole).toString();
-        for (int r = 0; r < m.rowCount(); ++r) {
-            hosts << m.headerData(r, Qt::Vertical).toString();
-            QStringList line;
-            for (int c = 0; c < m.columnCount(); ++c)
-                if (m.columnShown(c))
-                    line << m.index(r, c).data(SensorTableModel::ExportRole).toString();
-            cells << line.join(QLatin1Char(','));
-        }
-        return QStringList{hosts.join(QLatin1Char('|')), sensors.join(QLatin1Char('|')),
-                           cells.join(QLatin1Char('|'))}
-            .join(QLatin1Char(';'));
+                line << m.index(r, c).data(SensorTableModel::ExportRole).toString();
+        cells << line.join(u',');
     }
+    return QStringList{hosts.join(u'|'), sensors.join(u'|'), cells.join(u'|')}.join(u';');
+}
+} // namespace
+
+// The sensor table over the real reception path: datagrams in, aligned, sorted and filtered rows out.
+class SensorTableModelTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Rig> rig;
 
 private slots:
-    void init() {
-        socket = std::make_unique<UdpSocket>();
-        grid = std::make_unique<FlexGrid>();
-        reception = std::make_unique<DatagramReception>(*socket, *grid);
-        reception->hostGrid.reset();
-        reception->hostGrid.writeHeaderRow();
-        grid->flush();
-        model = std::make_unique<SensorTableModel>(*grid, reception->hostGrid);
-        clock = 0;
-        grid->setClock([this] { return clock; });
-        model->setClock([this] { return clock; });
-    }
-    void cleanup() {
-        model.reset();
-        reception.reset();
-        grid.reset();
-        socket.reset();
-    }
+    void init() { rig = std::make_unique<Rig>(); }
+    void cleanup() { rig.reset(); }
 
     // The model's contract holds while datagrams create hosts and sensors, frames publish them, and rows
     // are sorted, filtered and hidden in between, and ages are repainted.
     void modelContractDuringTraffic() {
-        QAbstractItemModelTester tester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&rig->model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int round = 0; round < 6; ++round) {
             for (int h = 0; h < 40; ++h)
                 for (int s = 0; s < 5 + h % 7; ++s)
-                    send(QStringLiteral("host-%1").arg(h), QStringLiteral("S%1").arg((s * 3 + h) % 11),
-                         QString::number((h * 7 + s + round) % 23) + QStringLiteral(" C"));
+                    rig->send(QStringLiteral("host-%1").arg(h), QStringLiteral("S%1").arg((s * 3 + h) % 11),
+                              QString::number((h * 7 + s + round) % 23) + QStringLiteral(" C"));
             QTest::qWait(FrameTimer::FrameMs * 2); // the grid's own frame
             if (round == 1)
-                model->sort(3, Qt::DescendingOrder);
-            if (round == 2)
-                model->setFilterText(QStringLiteral("host-1*"));
+                rig->model.sort(3, Qt::DescendingOrder);
+            if (round == 2 || round == 4)
+                rig->model.setFilterText(round == 2 ? QStringLiteral("host-1*") : QStringLiteral("s1"));
             if (round == 3)
-                model->setHiddenHosts({QStringLiteral("host-12")});
-            if (round == 4)
-                model->setFilterText(QStringLiteral("s1"));
-            grid->refreshAges();
+                rig->model.setHiddenHosts({QStringLiteral("host-12")});
+            rig->grid.refreshAges();
         }
-        model->sort(0);
-        model->refreshNow();
-        QCOMPARE(model->columnCount(), 12);
+        rig->model.sort(0);
+        rig->model.refreshNow();
+        QCOMPARE(rig->model.columnCount(), 12);
     }
 
     // Rows, columns and cells (as exported) for filters, hidden hosts and sort orders. Hosts that report
@@ -139,39 +133,38 @@ private slots:
     void rows() {
         QFETCH(QStringList, readings);
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
-        model->setFilterText(t[0]); // before and after the readings alike
-        sendAll(readings);
-        model->setHiddenHosts(t[1].split(QLatin1Char('|'), Qt::SkipEmptyParts));
+        const QStringList t = table.split(u';');
+        rig->model.setFilterText(t[0]); // before and after the readings alike
+        rig->sendAll(readings);
+        rig->model.setHiddenHosts(t[1].split(u'|', Qt::SkipEmptyParts));
         if (!t[2].isEmpty())
-            model->sort(t[2].left(1).toInt(),
-                        t[2].endsWith(QLatin1Char('-')) ? Qt::DescendingOrder : Qt::AscendingOrder);
-        QCOMPARE(shown(*model), table.section(QLatin1Char(';'), 3));
+            rig->model.sort(t[2].left(1).toInt(),
+                            t[2].endsWith(u'-') ? Qt::DescendingOrder : Qt::AscendingOrder);
+        QCOMPARE(shown(rig->model), table.section(u';', 3));
     }
 
     // A re-sort read in slices between turns of the event loop ends in order, with the hosts that came
     // and the readings that changed meanwhile, and the current cell still on its host.
     void slicedSortEndsInOrder() {
-        model->setSortSliceForTesting(0);
-        QAbstractItemModelTester tester(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        rig->model.setSortSliceForTesting(0);
+        QAbstractItemModelTester tester(&rig->model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int h = 0; h < 2000; ++h)
-            send(QStringLiteral("h%1").arg(h), QStringLiteral("T"), QString::number((h * 7919) % 1009));
-        model->refreshNow();
-        const QPersistentModelIndex held = model->index(5, 1);
-        model->sort(1, Qt::DescendingOrder);
-        QVERIFY(model->headerData(0, Qt::Vertical).toString() == QLatin1String("h0")); // not yet sorted
-        send(QStringLiteral("late"), QStringLiteral("T"), QStringLiteral("5000"));
-        send(QStringLiteral("h3"), QStringLiteral("T"), QStringLiteral("-1"));
-        QTRY_COMPARE(model->rowCount(), 2001);
-        QTRY_COMPARE(model->headerData(0, Qt::Vertical).toString(), QStringLiteral("late")); // next re-sort
-        QCOMPARE(model->headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
-        double previous = 1e9;
-        for (int r = 0; r < model->rowCount(); ++r) {
-            const double v = model->index(r, 1).data().toDouble();
-            QVERIFY2(v <= previous, qPrintable(QString::number(r)));
-            previous = v;
-        }
-        QCOMPARE(model->headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
+            rig->send(QStringLiteral("h%1").arg(h), QStringLiteral("T"), QString::number((h * 7919) % 1009));
+        rig->model.refreshNow();
+        const QPersistentModelIndex held = rig->model.index(5, 1);
+        rig->model.sort(1, Qt::DescendingOrder);
+        QCOMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("h0")); // not yet sorted
+        rig->send(QStringLiteral("late"), QStringLiteral("T"), QStringLiteral("5000"));
+        rig->send(QStringLiteral("h3"), QStringLiteral("T"), QStringLiteral("-1"));
+        QTRY_COMPARE(rig->model.rowCount(), 2001);
+        // The next re-sort takes them in.
+        QTRY_COMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("late"));
+        QCOMPARE(rig->model.headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
+        QList<double> column;
+        for (int r = 0; r < rig->model.rowCount(); ++r)
+            column << rig->model.index(r, 1).data().toDouble();
+        QVERIFY(std::is_sorted(column.rbegin(), column.rend()));
+        QCOMPARE(rig->model.headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
     }
 
     // Stale grey, alarm backgrounds and the description are the grid's, for the cell, the host and its
@@ -189,56 +182,57 @@ private slots:
     }
     void colours() {
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
+        const QStringList t = table.split(u';');
         RuleSet rules;
         rules.staleMs = t[2].toInt() * 1000;
         rules.thresholds.push_back({QStringLiteral("cpu*"), Bounds{80, 90}});
-        grid->setRules(rules);
-        sendAll({QStringLiteral("a:CPU Temp=%1@0").arg(t[0])});
-        clock = t[1].toInt() * 1000;
+        rig->grid.setRules(rules);
+        rig->sendAll({QStringLiteral("a:CPU Temp=%1@0").arg(t[0])});
+        rig->clock = t[1].toInt() * 1000;
         const auto colour = [](const QVariant &v) {
             return v.isValid() ? v.value<QBrush>().color().name() : QString();
         };
-        const QModelIndex cell = model->index(0, 1);
+        const QModelIndex cell = rig->model.index(0, 1);
         QModelRoleData roles[] = {QModelRoleData(Qt::ForegroundRole), QModelRoleData(Qt::BackgroundRole),
                                   QModelRoleData(Qt::AccessibleDescriptionRole)};
-        model->multiData(cell, roles); // as a view paints
-        QCOMPARE(colour(roles[0].data()), t[3]);
-        QCOMPARE(colour(roles[1].data()), t[4]);
-        QCOMPARE(roles[2].data().toString(), t[5]);
+        rig->model.multiData(cell, roles); // as a view paints
+        const QStringList got{colour(roles[0].data()), colour(roles[1].data()), roles[2].data().toString(),
+                              colour(rig->model.headerData(0, Qt::Vertical, Qt::ForegroundRole))};
+        QCOMPARE(got, t.mid(3));
+        // One role at a time as well; the host's "Last reading" as its name.
         QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[4]);
-        QCOMPARE(colour(model->headerData(0, Qt::Vertical, Qt::ForegroundRole)), t[6]);
-        QCOMPARE(colour(model->index(0, 0).data(Qt::ForegroundRole)), t[6]);
-        const QString age = model->index(0, 0).data().toString(); // the cell's own age, with "ago"
+        QCOMPARE(colour(rig->model.index(0, 0).data(Qt::ForegroundRole)), t[6]);
+        const QString age = rig->model.index(0, 0).data().toString(); // the cell's own age, with "ago"
         QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + age), qPrintable(age));
     }
 
     // Changes reach views once per frame as one range, new sensors as inserted columns, a unit that comes
     // after its sensor's first readings as a header change; the grid's repaint of ages is one range too.
     void oneChangePerFrame() {
-        sendAll({"a:T=1", "a:F=1"});
-        QSignalSpy changed(model.get(), &QAbstractItemModel::dataChanged);
-        QSignalSpy columns(model.get(), &QAbstractItemModel::columnsInserted);
-        QSignalSpy headers(model.get(), &QAbstractItemModel::headerDataChanged);
+        rig->sendAll({"a:T=1", "a:F=1"});
+        QSignalSpy changed(&rig->model, &QAbstractItemModel::dataChanged);
+        QSignalSpy columns(&rig->model, &QAbstractItemModel::columnsInserted);
+        QSignalSpy headers(&rig->model, &QAbstractItemModel::headerDataChanged);
         for (int i = 0; i < 200; ++i)
-            send(QStringLiteral("h%1").arg(i % 20), QStringLiteral("S%1").arg(i % 3), QString::number(i));
-        send(QStringLiteral("a"), QStringLiteral("F"), QStringLiteral("2 RPM"));
-        QTRY_COMPARE(model->rowCount(), 21);
+            rig->send(QStringLiteral("h%1").arg(i % 20), QStringLiteral("S%1").arg(i % 3),
+                      QString::number(i));
+        rig->send(QStringLiteral("a"), QStringLiteral("F"), QStringLiteral("2 RPM"));
+        QTRY_COMPARE(rig->model.rowCount(), 21);
         int frames = 0; // the ages' own refresh (column 0 only) aside
         for (const auto &args : changed)
             frames += args.at(1).toModelIndex().column() > 0;
         QCOMPARE(frames, 1);
         QCOMPARE(columns.count(), 1);
-        QCOMPARE(model->columnCount(), 6);
-        QCOMPARE(model->headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), QStringLiteral("RPM"));
+        QCOMPARE(rig->model.columnCount(), 6);
+        QCOMPARE(rig->model.headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), QStringLiteral("RPM"));
         QCOMPARE(headers.count(), 2); // the new hosts, the unit
         changed.clear();
         headers.clear();
-        model->sort(1);
-        grid->refreshAges();
+        rig->model.sort(1);
+        rig->grid.refreshAges();
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(changed[0][0].toModelIndex(), model->index(0, 0));
-        QCOMPARE(changed[0][1].toModelIndex(), model->index(20, 5));
+        QCOMPARE(changed[0][0].toModelIndex(), rig->model.index(0, 0));
+        QCOMPARE(changed[0][1].toModelIndex(), rig->model.index(20, 5));
         QVERIFY(changed[0][2].value<QList<int>>().contains(Qt::AccessibleDescriptionRole));
         QCOMPARE(headers.count(), 1);
     }
@@ -260,23 +254,23 @@ private slots:
     }
     void prefs() {
         QFETCH(QString, table);
-        const QStringList t = table.split(QLatin1Char(';'));
+        const QStringList t = table.split(u';');
         QMainWindow window;
         auto *readings = new QTableView(&window);
         QMenu *file = window.menuBar()->addMenu(QStringLiteral("File"));
         SensorView view({&window, readings, file, file->addAction(QStringLiteral("Exit")),
                          window.menuBar()->addMenu(QStringLiteral("Help"))},
-                        *grid, reception->hostGrid);
+                        rig->grid, rig->reception.hostGrid);
         QSignalSpy told(&view, &SensorView::prefsChanged);
         SensorViewPrefs prefs;
-        for (const QString &line : t[0].split(QLatin1Char(','), Qt::SkipEmptyParts))
-            QVERIFY(prefs.parse(line.section(QLatin1Char(' '), 0, 0), line.section(QLatin1Char(' '), 1)));
+        for (const QString &line : t[0].split(u',', Qt::SkipEmptyParts))
+            QVERIFY(prefs.parse(line.section(u' ', 0, 0), line.section(u' ', 1)));
         view.setPrefs(prefs);
         QCOMPARE(view.isHidden(), !prefs.bySensor);
         QCOMPARE(readings->isHidden(), prefs.bySensor);
-        sendAll({"a:CPU 1=40 C", "a:Fan=900", "b:CPU 2=41 C", "c:Fan=1"});
+        rig->sendAll({"a:CPU 1=40 C", "a:Fan=900", "b:CPU 2=41 C", "c:Fan=1"});
         view.model()->refreshNow();
-        for (const QString &step : t[1].split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        for (const QString &step : t[1].split(u' ', Qt::SkipEmptyParts)) {
             const char what = step[0].toLatin1();
             const int n = step.mid(1).toInt();
             what == 'c'   ? view.hideColumn(n)
@@ -284,11 +278,11 @@ private slots:
             : what == 'C' ? view.showAllColumns()
                           : view.showAllHosts();
         }
-        QCOMPARE(view.table()->isColumnHidden(1),
-                 !view.model()->columnShown(1)); // the view hides what the model says
+        // The view hides what the model says.
+        QCOMPARE(view.table()->isColumnHidden(1), !view.model()->columnShown(1));
         QCOMPARE(int(told.count()), t[2].toInt());
-        QCOMPARE(view.prefs().lines().join(QLatin1Char(',')), t[3]);
-        QCOMPARE(shown(*view.model()).section(QLatin1Char(';'), 0, 1), table.section(QLatin1Char(';'), 4));
+        QCOMPARE(view.prefs().lines().join(u','), t[3]);
+        QCOMPARE(shown(*view.model()).section(u';', 0, 1), table.section(u';', 4));
         if (!told.isEmpty())
             QCOMPARE(told.last().at(0).value<SensorViewPrefs>(), view.prefs());
     }
