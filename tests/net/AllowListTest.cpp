@@ -43,43 +43,31 @@ private slots:
         QTEST(textOf(senderOf(QHostAddress(address))), "text");
     }
 
+    // The message for each network; %1 stands for the network as written.
     void bad_data() {
         QTest::addColumn<QString>("network");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << "  "
-                               << "no network given (write one such as 192.0.2.0/24, fd00::/8 or 127.0.0.1)";
-        QTest::newRow("name") << "office.lan"
-                              << "\"office.lan\" is not an IPv4 or IPv6 address";
-        QTest::newRow("octet too large") << "192.0.2.256/24"
-                                         << "\"192.0.2.256\" is not an IPv4 or IPv6 address";
-        QTest::newRow("IPv4 prefix")
-            << "192.0.2.0/33"
-            << "\"192.0.2.0/33\": the prefix length after \"/\" must be a whole number "
-               "from 0 to 32";
-        QTest::newRow("IPv6 prefix")
-            << "fd00::/129"
-            << "\"fd00::/129\": the prefix length after \"/\" must be a whole number "
-               "from 0 to 128";
-        QTest::newRow("no prefix")
-            << "fd00::/"
-            << "\"fd00::/\": the prefix length after \"/\" must be a whole number from 0 "
-               "to 128";
-        QTest::newRow("signed prefix")
-            << "10.0.0.0/+8"
-            << "\"10.0.0.0/+8\": the prefix length after \"/\" must be a whole number "
-               "from 0 to 32";
-        QTest::newRow("host bits")
-            << "192.0.2.1/24"
-            << "\"192.0.2.1/24\" has bits set beyond its prefix; the network is 192.0.2.0/24";
-        QTest::newRow("IPv6 host bits")
-            << "fd00::1/8"
-            << "\"fd00::1/8\" has bits set beyond its prefix; the network is fd00::/8";
-        QTest::newRow("zone") << "fe80::1%eth0"
-                              << "\"fe80::1%eth0\" is not an IPv4 or IPv6 address";
-        QTest::newRow("short mapped")
-            << "::ffff:0.0.0.0/80"
-            << "\"::ffff:0.0.0.0/80\": an IPv4-mapped network needs a prefix length of "
-               "at least 96";
+        const QString notAnAddress = QStringLiteral("\"%1\" is not an IPv4 or IPv6 address"),
+                      prefix = QStringLiteral(
+                          "\"%1\": the prefix length after \"/\" must be a whole number from 0 to "),
+                      hostBits = QStringLiteral("\"%1\" has bits set beyond its prefix; the network is ");
+        const std::pair<const char *, QString> rows[] = {
+            {"  ",
+             QStringLiteral("no network given (write one such as 192.0.2.0/24, fd00::/8 or 127.0.0.1)")},
+            {"office.lan", notAnAddress},
+            {"fe80::1%eth0", notAnAddress},
+            {"192.0.2.256/24", QStringLiteral("\"192.0.2.256\" is not an IPv4 or IPv6 address")},
+            {"192.0.2.0/33", prefix + QLatin1String("32")},
+            {"10.0.0.0/+8", prefix + QLatin1String("32")},
+            {"fd00::/129", prefix + QLatin1String("128")},
+            {"fd00::/", prefix + QLatin1String("128")},
+            {"192.0.2.1/24", hostBits + QLatin1String("192.0.2.0/24")},
+            {"fd00::1/8", hostBits + QLatin1String("fd00::/8")},
+            {"::ffff:0.0.0.0/80",
+             QStringLiteral("\"%1\": an IPv4-mapped network needs a prefix length of at least 96")}};
+        for (const auto &[network, message] : rows)
+            QTest::newRow(network) << QString::fromLatin1(network)
+                                   << QString(message).replace(QLatin1String("%1"), QLatin1String(network));
     }
     void bad() {
         QFETCH(QString, network);
