@@ -66,41 +66,6 @@ private slots:
         QCOMPARE(g.ageMs(2, 4), qint64(-1));
         QVERIFY(!g.data(g.index(1, 3), Qt::ToolTipRole).isValid());
     }
-
-    void alarmBackgrounds_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<int>("level");
-        QTest::newRow("below warn") << " CPU Temp"
-                                    << " 70 " << int(AlarmLevel::None);
-        QTest::newRow("warning") << " CPU Temp"
-                                 << " 70.5 " << int(AlarmLevel::Warning);
-        QTest::newRow("critical with comma") << " cpu temp"
-                                             << " 85,5 " << int(AlarmLevel::Critical);
-        QTest::newRow("not a number") << " CPU Temp"
-                                      << " hot " << int(AlarmLevel::None);
-        QTest::newRow("low critical") << " Fan 1"
-                                      << " 250 " << int(AlarmLevel::Critical);
-        QTest::newRow("no rule") << " Vcore"
-                                 << " 99 " << int(AlarmLevel::None);
-    }
-    void alarmBackgrounds() {
-        QFETCH(QString, name);
-        QFETCH(QString, value);
-        QFETCH(int, level);
-        RuleSet rules;
-        rules.thresholds.push_back({QStringLiteral("CPU*"), {70, 85, Bounds::None, Bounds::None}});
-        rules.thresholds.push_back({QStringLiteral("*Fan*"), {Bounds::None, Bounds::None, 600, 300}});
-        FlexGrid g;
-        g.setRules(rules);
-        g.setTextAt(1, 5, name);
-        g.setTextAt(1, 6, value);
-        QCOMPARE(int(g.alarmAt(1, 6)), level);
-        QCOMPARE(g.data(g.index(0, 5), Qt::BackgroundRole).isValid(), level != int(AlarmLevel::None));
-        // New rules take effect at once: the cached match is dropped.
-        g.setRules(RuleSet());
-        QCOMPARE(int(g.alarmAt(1, 6)), int(AlarmLevel::None));
-    }
 };
 ZARARE_TEST(CellAgeTest)
 #include "CellAgeTest.moc"
