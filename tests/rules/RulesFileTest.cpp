@@ -10,6 +10,20 @@ Q_DECLARE_METATYPE(AlarmLevel)
 
 class RulesFileTest : public QObject {
     Q_OBJECT
+
+    // "tag WORDS": records what it was given; "tag bad" is a mistake.
+    static RulesFile::Extensions recorder(QStringList *seen) {
+        return {{[](QStringView k) { return k == QLatin1String("tag"); },
+                 [seen](QStringView, QStringView args, QString *error) {
+                     if (args == QLatin1String("bad")) {
+                         *error = QStringLiteral("bad tag");
+                         return false;
+                     }
+                     *seen << args.toString();
+                     return true;
+                 }}};
+    }
+
 private slots:
     void goodLines() {
         const RulesFile::Parsed p = RulesFile::parse(u"# comments and blank lines are ignored\n\n"
@@ -75,17 +89,14 @@ private slots:
     void levelsAroundBounds_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<AlarmLevel>("level");
-        // warn 70 crit 85 low-warn 10 low-crit 5
-        QTest::newRow("middle") << 40.0 << AlarmLevel::None;
-        QTest::newRow("at warn") << 70.0 << AlarmLevel::None;
-        QTest::newRow("above warn") << 70.1 << AlarmLevel::Warning;
-        QTest::newRow("at crit") << 85.0 << AlarmLevel::Warning;
-        QTest::newRow("above crit") << 85.01 << AlarmLevel::Critical;
-        QTest::newRow("at low-warn") << 10.0 << AlarmLevel::None;
-        QTest::newRow("below low-warn") << 9.9 << AlarmLevel::Warning;
-        QTest::newRow("at low-crit") << 5.0 << AlarmLevel::Warning;
-        QTest::newRow("below low-crit") << -1.0 << AlarmLevel::Critical;
-        QTest::newRow("not a number") << std::nan("") << AlarmLevel::None;
+        // warn 70 crit 85 low-warn 10 low-crit 5: at a bound is not beyond it
+        const AlarmLevel none = AlarmLevel::None, warning = AlarmLevel::Warning,
+                         critical = AlarmLevel::Critical;
+        const std::pair<double, AlarmLevel> rows[] = {
+            {40.0, none}, {70.0, none},   {70.1, warning}, {85.0, warning},  {85.01, critical},
+            {10.0, none}, {9.9, warning}, {5.0, warning},  {-1.0, critical}, {std::nan(""), none}};
+        for (const auto &[value, level] : rows)
+            QTest::addRow("%g", value) << value << level;
     }
     void levelsAroundBounds() {
         QFETCH(double, value);
@@ -145,6 +156,58 @@ private slots:
         QCOMPARE(RulesFile::read(fresh).rules.staleMs, 120000);
         QVERIFY(!RulesFile::write(dir.filePath("no/such/folder/x.rules"), QString(), &reason));
         QVERIFY(!reason.isEmpty());
+    }
+
+    // Keywords read by others pass through the rules file: comments stay out of their arguments (but a
+    // quoted '#' is theirs), their mistakes are named by line, and their lines can be rewritten without
+    // touching anything else in the file.
+    void extensionLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("seen");
+        QTest::addColumn<QList<int>>("errorLines");
+        QTest::newRow("arguments") << "tag a b\n" << QStringList{"a b"} << QList<int>{};
+        QTest::newRow("comment removed") << "tag a # note\n" << QStringList{"a"} << QList<int>{};
+        QTest::newRow("quoted hash kept") << "tag \"a # b\" # note\n"
+                                          << QStringList{"\"a # b\""} << QList<int>{};
+        QTest::newRow("a quote inside a word is no quote") << "tag 3.5\" bay # note\n"
+                                                           << QStringList{"3.5\" bay"} << QList<int>{};
+        QTest::newRow("tab after the keyword") << "tag\ta\r\n" << QStringList{"a"} << QList<int>{};
+        QTest::newRow("mistake named by line") << "stale 5s\ntag bad\ntag ok\n"
+                                               << QStringList{"ok"} << QList<int>{2};
+        QTest::newRow("own keywords come first") << "stale 5s\n" << QStringList{} << QList<int>{};
+        QTest::newRow("unknown word is still a threshold line") << "tagged warn 5\n"
+                                                                << QStringList{} << QList<int>{};
+    }
+    void extensionLines() {
+        QFETCH(QString, text);
+        QStringList seen;
+        const RulesFile::Parsed parsed = RulesFile::parse(text, recorder(&seen));
+        QTEST(seen, "seen");
+        QList<int> lines;
+        for (const RulesFile::LineError &e : parsed.errors)
+            lines << e.line;
+        QTEST(lines, "errorLines");
+    }
+
+    void replaceLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("empty file") << "" << QStringList{"tag x"} << "tag x\n";
+        QTest::newRow("others kept, ours replaced at the end")
+            << "# mine\ntag old\nCPU* warn 5\n"
+            << QStringList{"tag x", "tag y"} << "# mine\nCPU* warn 5\ntag x\ntag y\n";
+        QTest::newRow("commented-out line is the user's") << "# tag old\n" << QStringList{} << "# tag old\n";
+        QTest::newRow("no final line end") << "stale 5s" << QStringList{"tag x"} << "stale 5s\ntag x\n";
+        QTest::newRow("trailing blank lines folded") << "stale 5s\n\n\n"
+                                                     << QStringList{"tag x"} << "stale 5s\ntag x\n";
+        QTest::newRow("ours removed entirely") << "tag old\n" << QStringList{} << "";
+    }
+    void replaceLines() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        const auto ours = [](QStringView k) { return k == QLatin1String("tag"); };
+        QTEST(RulesFile::replaceLines(text, ours, lines), "result");
     }
 };
 ZARARE_TEST(RulesFileTest)
