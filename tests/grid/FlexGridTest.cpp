@@ -8,7 +8,7 @@
 class FlexGridTest : public QObject {
     Q_OBJECT
 private slots:
-    void designTimeShape() {
+    void shapeHeadersColoursAndCurrentCell() {
         FlexGrid g;
         QCOMPARE(g.Rows(), 4);
         QCOMPARE(g.Cols(), 131);
@@ -16,10 +16,19 @@ private slots:
         QCOMPARE(g.rowCount(), 3);
         QCOMPARE(g.columnCount(), 130);
         QCOMPARE(g.textAt(3, 130), QString());
-    }
+        g.setTextAt(0, 1, QStringLiteral("Date"));
+        g.setTextAt(2, 0, QStringLiteral("OFFICE"));
+        g.setTextAt(2, 4, QStringLiteral(" 45.0 "));
+        QCOMPARE(g.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Date"));
+        QCOMPARE(g.headerData(1, Qt::Vertical).toString(), QStringLiteral("OFFICE"));
+        QCOMPARE(g.data(g.index(1, 3)).toString(), QStringLiteral(" 45.0 "));
+        // Colours are numbers in blue-green-red order.
+        g.setForeColorAt(0, 3, FlexGrid::Blue);
+        g.setForeColorAt(1, 4, 0x0000FF);
+        QCOMPARE(g.headerData(2, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(),
+                 QColor(0, 0, 255));
+        QCOMPARE(g.data(g.index(0, 3), Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
 
-    void currentCellOperations() {
-        FlexGrid g;
         QVERIFY(g.setRow(2));
         QVERIFY(g.setCol(5));
         g.setText(QStringLiteral("x"));
@@ -52,26 +61,6 @@ private slots:
         QCOMPARE(g.Rows(), 5);
     }
 
-    void blueIsBgrOnScreen() {
-        FlexGrid g;
-        g.setTextAt(0, 3, QStringLiteral("Name"));
-        g.setForeColorAt(0, 3, FlexGrid::Blue);
-        g.setForeColorAt(1, 4, 0x0000FF); // red in blue-green-red order
-        const auto header = g.headerData(2, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>();
-        QCOMPARE(header.color(), QColor(0, 0, 255));
-        QCOMPARE(g.data(g.index(0, 3), Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
-    }
-
-    void headersMapToFixedRowAndColumn() {
-        FlexGrid g;
-        g.setTextAt(0, 1, QStringLiteral("Date"));
-        g.setTextAt(2, 0, QStringLiteral("OFFICE"));
-        g.setTextAt(2, 4, QStringLiteral(" 45.0 "));
-        QCOMPARE(g.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Date"));
-        QCOMPARE(g.headerData(1, Qt::Vertical).toString(), QStringLiteral("OFFICE"));
-        QCOMPARE(g.data(g.index(1, 3)).toString(), QStringLiteral(" 45.0 "));
-    }
-
     // Writes are published to views once, merged, whatever their number.
     void changesArePublishedMergedOncePerFlush() {
         FlexGrid g;
@@ -88,12 +77,8 @@ private slots:
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(g.rowCount(), 9);
         QCOMPARE(changed.count(), 1);
-        const auto topLeft = changed[0][0].value<QModelIndex>(),
-                   bottomRight = changed[0][1].value<QModelIndex>();
-        QCOMPARE(topLeft.row(), 0);
-        QCOMPARE(bottomRight.row(), 8);
-        QCOMPARE(topLeft.column(), 0);
-        QCOMPARE(bottomRight.column(), 4);
+        const auto from = changed[0][0].value<QModelIndex>(), to = changed[0][1].value<QModelIndex>();
+        QCOMPARE((QList<int>{from.row(), from.column(), to.row(), to.column()}), (QList<int>{0, 0, 8, 4}));
 
         g.setRows(2);
         g.flush();
@@ -112,10 +97,9 @@ private slots:
     // The filled bits must follow every write, whatever wrote it: searches skip the cells they call empty.
     void filledBitsFollowEveryWrite_data() {
         QTest::addColumn<int>("col");
-        QTest::newRow("first word") << 3;
-        QTest::newRow("last of first word") << 63;
-        QTest::newRow("second word") << 64;
-        QTest::newRow("last column") << 130;
+        for (int col :
+             {3, 63, 64, 130}) // in the first word of bits, its last, the second word, the last column
+            QTest::addRow("column %d", col) << col;
     }
     void filledBitsFollowEveryWrite() {
         QFETCH(int, col);
@@ -165,6 +149,105 @@ private slots:
         g.copyTextAt(1, 4, u" 47.0 "); // the same text again tells no view
         g.flush();
         QCOMPARE(changed.size(), 1);
+    }
+
+    // Which value texts are numbers, and how they meet the bounds warn 10, crit 20, low-crit -5 of sensors
+    // named T*; the level shows as the cell's background.
+    void levelOfText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("col"); // of the value; the name is before it
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("level"); // 0 none, 1 warning, 2 critical
+        const std::pair<const char *, int> rows[] = {
+            {" 5 ", 0},   {" 15 ", 1},    {" 25 ", 2},    {" 20 ", 1},  {" 20.0001 ", 2}, {" 19,5 ", 1},
+            {" +21 ", 2}, {" -6 ", 2},    {" -5 ", 0},    {" 1e2 ", 2}, {" 1.5e1 ", 1},   {" inf ", 0},
+            {" nan ", 0}, {" --5 ", 0},   {" 1,2.5 ", 0}, {" . ", 0},   {" - ", 0},       {"", 0},
+            {" hot ", 0}, {" 12abc ", 0}, {" 0x20 ", 0}};
+        for (const auto &[value, level] : rows)
+            QTest::newRow(value) << " Temp" << 4 << QString::fromLatin1(value) << level;
+        QTest::newRow("beyond a double's digits") << " Temp" << 4 << " 20.00000000000000001 " << 1;
+        QTest::newRow("more digits than a double") << " Temp" << 4 << " 123456789012345678 " << 2;
+        QTest::newRow("name in any case, second slot") << " temp" << 6 << " 25 " << 2;
+        QTest::newRow("no rule for the name") << " Vcore" << 4 << " 99 " << 0;
+    }
+    void levelOfText() {
+        QFETCH(QString, name);
+        QFETCH(int, col);
+        QFETCH(QString, value);
+        QFETCH(int, level);
+        FlexGrid g;
+        RuleSet rules;
+        rules.thresholds.push_back({QStringLiteral("T*"), {10, 20, Bounds::None, -5}});
+        g.setRules(rules);
+        g.setRows(2);
+        g.setTextAt(1, col - 1, name);
+        if (col == 4)
+            g.copyTextAt(1, col, value);
+        else
+            g.setTextAt(1, col, value); // either write reckons the level
+        QCOMPARE(int(g.alarmAt(1, col)), level);
+        QCOMPARE(g.criticalCount(), level == 2 ? 1 : 0);
+        QCOMPARE(g.data(g.index(0, col - 1), Qt::BackgroundRole).isValid(), level != 0);
+        // New rules take effect at once: the cached match is dropped.
+        g.setRules(RuleSet());
+        QCOMPARE(int(g.alarmAt(1, col)), 0);
+    }
+
+    // Cell ages and stale marking with an injected clock: no sleeps.
+    void ageAndStale_data() {
+        QTest::addColumn<int>("staleMs");
+        QTest::addColumn<int>("elapsedMs");
+        QTest::addColumn<QString>("age"); // as the value's tip and the silent host's give it
+        QTest::addColumn<bool>("grey");
+        QTest::newRow("fresh") << 60000 << 3000 << "3 s" << false;
+        QTest::newRow("at the stale time") << 60000 << 60000 << "1 min 0 s" << false;
+        QTest::newRow("just past it") << 60000 << 60100 << "1 min 0 s" << true;
+        QTest::newRow("minutes") << 60000 << 250000 << "4 min 10 s" << true;
+        QTest::newRow("hours") << 90000 << 7500000 << "2 h 5 min" << true;
+        QTest::newRow("stale off") << 0 << 7500000 << "2 h 5 min" << false;
+    }
+    void ageAndStale() {
+        QFETCH(int, staleMs);
+        QFETCH(int, elapsedMs);
+        QFETCH(QString, age);
+        QFETCH(bool, grey);
+        qint64 now = 1000000;
+        FlexGrid g;
+        g.setClock([&now] { return now; });
+        g.setStaleMs(staleMs);
+        g.setRows(3);
+        g.setTextAt(1, 0, QStringLiteral("render-07"));
+        g.setTextAt(1, 3, QStringLiteral(" CPU Temp"));
+        g.setForeColorAt(1, 3, FlexGrid::Blue);
+        g.setWriteTime(now);
+        g.copyTextAt(1, 4, u" 45.0 ");
+        g.flush();
+        now += elapsedMs;
+        const QModelIndex value = g.index(0, 3), name = g.index(0, 2);
+        for (const int role : {Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
+            QCOMPARE(g.data(value, role).toString(), QStringLiteral("45.0, %1 ago").arg(age));
+        QCOMPARE(g.data(value, Qt::ForegroundRole).isValid(), grey);
+        QCOMPARE(g.headerData(0, Qt::Vertical, Qt::ForegroundRole).isValid(), grey);
+        QCOMPARE(g.headerData(0, Qt::Vertical, Qt::ToolTipRole).toString(),
+                 grey ? QStringLiteral("silent for %1").arg(age) : QString());
+        QCOMPARE(g.data(name, Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255)); // stays blue
+        QCOMPARE(g.data(value, Qt::DisplayRole).toString(), QStringLiteral(" 45.0 "));
+
+        // The same value again: the colour comes back at once, and views hear of it.
+        QSignalSpy changed(&g, &QAbstractItemModel::dataChanged);
+        g.setWriteTime(now);
+        g.copyTextAt(1, 4, u" 45.0 ");
+        g.flush();
+        QCOMPARE(g.data(value, Qt::ToolTipRole).toString(), QStringLiteral("45.0, 0 s ago"));
+        QVERIFY(!g.data(value, Qt::ForegroundRole).isValid());
+        QCOMPARE(changed.size() == 1, grey);
+        // The once-a-second refresh tells views of the colours, unless stale marking is off.
+        QSignalSpy refreshed(&g, &QAbstractItemModel::headerDataChanged);
+        g.refreshAges();
+        QCOMPARE(refreshed.size(), staleMs > 0 ? 1 : 0);
+        // A cell never written with a time has no age.
+        QCOMPARE(g.ageMs(2, 4), qint64(-1));
+        QVERIFY(!g.data(g.index(1, 3), Qt::ToolTipRole).isValid());
     }
 };
 

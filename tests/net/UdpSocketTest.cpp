@@ -1,17 +1,17 @@
 #include "net/UdpSocket.h"
 #include "TestRegistry.h"
 
-#include <QSignalSpy>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
 #include <QUdpSocket>
-
-#include <QFile>
 
 #ifndef Q_OS_WIN
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+// A burst of many datagrams, complete and in order, is ReadSchedulingTest's.
 class UdpSocketTest : public QObject {
     Q_OBJECT
 
@@ -20,75 +20,101 @@ class UdpSocketTest : public QObject {
         QUdpSocket out;
         QCOMPARE(out.writeDatagram(bytes, to, port), qint64(bytes.size()));
     }
+    static QString textOf(const SenderAddress &a) {
+        char16_t buffer[SenderAddress::MaxText];
+        return QString::fromUtf16(buffer, qsizetype(a.text(buffer)));
+    }
+
+    QUdpSocket busy; // another program's port
 
 private slots:
+    void initTestCase() { QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0)); }
+
+    // Each datagram with its bytes and its sender, which are there only inside the handler.
     void deliversEachDatagramWithItsBytes() {
         UdpSocket s;
         QVERIFY(s.bindPort(0));
         QVERIFY(s.isBound());
         QVERIFY(s.localPort() != 0);
+        QVERIFY(s.receiveBufferBytes() > 0);
         QList<QByteArray> got;
+        QStringList senders;
         connect(&s, &UdpSocket::DataArrival, this, [&](int total) {
             QCOMPARE(total, int(s.GetData().size()));
             got << s.GetData().toByteArray();
+            senders << textOf(s.sender());
         });
-        const QByteArray a("<13>first"), b(""), c(65507, 'x');
-        send(s.localPort(), a);
-        send(s.localPort(), b);
-        send(s.localPort(), c);
+        // An empty datagram is still a datagram; the largest one comes whole.
+        const QList<QByteArray> sent{"<13>first", "", QByteArray(65507, 'x'), "<13>from IPv6"};
+        for (int i = 0; i < 3; ++i)
+            send(s.localPort(), sent[i]);
         QTRY_COMPARE(got.size(), 3);
-        QCOMPARE(got[0], a);
-        QCOMPARE(got[1], b); // an empty datagram is still a datagram
-        QCOMPARE(got[2], c);
-        QVERIFY(s.GetData().isEmpty()); // nothing outside a handler
+        send(s.localPort(), sent[3], QHostAddress::LocalHostIPv6);
+        QTRY_COMPARE(got, sent);
+        QCOMPARE(senders, (QStringList{"127.0.0.1", "127.0.0.1", "127.0.0.1", "::1"}));
+        QVERIFY(s.GetData().isEmpty());
+        QCOMPARE(textOf(s.sender()), QString());
     }
 
-    void drainsAFloodWithoutLosingDatagrams() {
-        UdpSocket s;
-        QVERIFY(s.bindPort(0));
-        QVERIFY(s.receiveBufferBytes() > 0);
-        int count = 0;
-        connect(&s, &UdpSocket::DataArrival, this, [&](int) { ++count; });
+    // A burst beyond the receive buffer is counted as dropped by the system, and what was read plus what
+    // was dropped is what was sent.
+    void kernelDropsAreCounted() {
+#ifndef Q_OS_LINUX
+        QSKIP("only Linux reports the datagrams it dropped");
+#else
+        UdpSocket socket;
+        socket.requestReceiveBuffer(4096);
+        QVERIFY(socket.bindPort(0));
+        int received = 0;
+        connect(&socket, &UdpSocket::DataArrival, this, [&](int) { ++received; });
+        QVERIFY(socket.kernelDrops() == 0 || socket.kernelDrops() == -1);
         QUdpSocket out;
-        const int total = 2000;
-        for (int i = 0; i < total; ++i)
-            out.writeDatagram(QByteArray::number(i), QHostAddress::LocalHost, s.localPort());
-        QTRY_COMPARE(count, total);
+        const int burst = 2000;
+        const QByteArray d(60, 'x');
+        for (int i = 0; i < burst; ++i)
+            out.writeDatagram(d, QHostAddress::LocalHost, socket.localPort());
+        QElapsedTimer t;
+        t.start();
+        int last = -1;
+        while (received != last || t.elapsed() < 300) { // until nothing more arrives
+            last = received;
+            QTest::qWait(50);
+        }
+        // The count comes with the datagrams queued after the drops.
+        out.writeDatagram(d, QHostAddress::LocalHost, socket.localPort());
+        QTRY_VERIFY(received == last + 1);
+        if (socket.kernelDrops() < 0)
+            QSKIP("this build reads through QUdpSocket, which does not report drops");
+        QVERIFY(socket.kernelDrops() > 0);
+        QCOMPARE(received - 1 + socket.kernelDrops(), qint64(burst));
+#endif
     }
 
+    // Closed inside a handler, the datagrams already waiting are not delivered; the port is free again.
     void closeStopsReceivingAndFreesThePort() {
         UdpSocket s;
         QVERIFY(s.bindPort(0));
         const quint16 port = s.localPort();
-        s.Close();
-        QVERIFY(!s.isBound());
-        QSignalSpy spy(&s, &UdpSocket::DataArrival);
-        send(port, "late");
-        QTest::qWait(50);
-        QCOMPARE(spy.count(), 0);
-        QString error;
-        QVERIFY2(s.Bind(QString::number(port), &error), qPrintable(error));
-        send(port, "again");
-        QTRY_COMPARE(spy.count(), 1);
-    }
-
-    void closeInsideAHandlerIsSafe() {
-        UdpSocket s;
-        QVERIFY(s.bindPort(0));
         int count = 0;
         connect(&s, &UdpSocket::DataArrival, this, [&](int) {
             ++count;
             s.Close();
         });
         for (int i = 0; i < 5; ++i)
-            send(s.localPort(), "x");
+            send(port, "x");
         QTRY_COMPARE(count, 1);
-        QTest::qWait(30);
+        QVERIFY(!s.isBound());
+        send(port, "late");
+        QTest::qWait(50);
         QCOMPARE(count, 1);
+        QString error;
+        QVERIFY2(s.Bind(QString::number(port), &error), qPrintable(error));
+        send(port, "again");
+        QTRY_COMPARE(count, 2);
     }
 
     // Port texts as the options dialog hands them over: a good one gives its number, a bad one is refused
-    // by Bind with the reason (0: refused).
+    // by Bind with the reason (0: not a port; -1: a port another program has).
     void portTexts_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("port");
@@ -97,13 +123,14 @@ private slots:
             {"65536", 0},   {"-1", 0},        {"51.4", 0},    {"5,14", 0}, {"5 14", 0}, {"99999999999", 0}};
         for (const auto &[text, port] : rows)
             QTest::newRow(*text ? text : "empty") << QString::fromLatin1(text) << port;
+        QTest::newRow("in use") << QString::number(busy.localPort()) << -1;
     }
     void portTexts() {
         QFETCH(QString, text);
         QFETCH(int, port);
         quint16 parsed = 0;
         QCOMPARE(PortText::parse(text, &parsed), port != 0);
-        if (port) {
+        if (port > 0) {
             QCOMPARE(int(parsed), port);
             return;
         }
@@ -111,21 +138,13 @@ private slots:
         QString error;
         QVERIFY(!s.Bind(text, &error));
         QVERIFY(!s.isBound());
-        QCOMPARE(error,
-                 QStringLiteral("Port \"%1\" could not be opened: a port is a whole number from 1 to 65535")
-                     .arg(text));
-    }
-
-    void busyPortIsReported() {
-        QUdpSocket other;
-        QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
-        UdpSocket s;
-        QString error;
-        const QString port = QString::number(other.localPort());
-        QVERIFY(!s.Bind(port, &error));
-        QCOMPARE(error,
-                 QStringLiteral("Port %1 could not be opened: the port is already in use by another program")
-                     .arg(port));
+        QCOMPARE(
+            error,
+            port < 0
+                ? QStringLiteral("Port %1 could not be opened: the port is already in use by another program")
+                      .arg(text)
+                : QStringLiteral("Port \"%1\" could not be opened: a port is a whole number from 1 to 65535")
+                      .arg(text));
     }
 
     // Without the right to bind low ports (as root, the check runs in a child that gives it up).
@@ -158,18 +177,16 @@ private slots:
             ::_exit(bound ? 1 : 0);
         }
         ::close(out[1]);
-        QByteArray said;
-        char buf[512];
-        for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)
-            said.append(buf, n);
-        ::close(out[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
+        char said[512] = {}; // one short write, whole in the pipe once the child has gone
+        QVERIFY(::read(out[0], said, sizeof said - 1) >= 0);
+        ::close(out[0]);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0); // not bound
-        QVERIFY2(said.startsWith("Port 514 could not be opened: permission denied") ||
-                     said.contains("already in use"),
-                 said.constData());
+        QVERIFY2(QByteArray(said).startsWith("Port 514 could not be opened: permission denied") ||
+                     QByteArray(said).contains("already in use"),
+                 said);
 #endif
     }
 };

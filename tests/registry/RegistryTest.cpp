@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 const QByteArray toolKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
 
@@ -55,59 +57,52 @@ private slots:
         QVERIFY(root.isValid());
     }
 
+    // Each row in a folder of its own, named by the row.
     void findsTheFirstToolOnThePath_data() {
         QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QStringList>("searchPath"); // folders below the test's folder
-        QTest::addColumn<QString>("found");          // below the test's folder; empty: none
-
-        QTest::newRow("one tool") << QStringList{"t1/a/hardinfo"} << QStringList{"t1/a"} << "t1/a/hardinfo";
-        QTest::newRow("preferred tool in a later folder") << QStringList{"t2/a/lshw-gtk", "t2/b/hardinfo2"}
-                                                          << QStringList{"t2/a", "t2/b"} << "t2/b/hardinfo2";
-        QTest::newRow("same tool twice: earlier folder")
-            << QStringList{"t3/a/kinfocenter", "t3/b/kinfocenter"} << QStringList{"t3/a", "t3/b"}
-            << "t3/a/kinfocenter";
-        QTest::newRow("not executable is passed over") << QStringList{"t4/a/hardinfo:plain", "t4/b/cpu-x"}
-                                                       << QStringList{"t4/a", "t4/b"} << "t4/b/cpu-x";
-        QTest::newRow("folder of a tool's name")
-            << QStringList{"t5/a/hardinfo/"} << QStringList{"t5/a"} << "";
-        QTest::newRow("other programs only") << QStringList{"t6/a/sh"} << QStringList{"t6/a"} << "";
-        QTest::newRow("tool outside the path") << QStringList{"t7/a/cpu-x"} << QStringList{"t7/b"} << "";
+        QTest::addColumn<QStringList>("searchPath"); // folders below the row's folder
+        QTest::addColumn<bool>("fromEnvironment");   // the search path given as PATH
+        QTest::addColumn<QString>("found");          // below the row's folder; empty: none
+        using L = QStringList;
+        QTest::newRow("one tool") << L{"a/hardinfo"} << L{"a"} << false << "a/hardinfo";
+        QTest::newRow("preferred tool later")
+            << L{"a/lshw-gtk", "b/hardinfo2"} << L{"a", "b"} << false << "b/hardinfo2";
+        QTest::newRow("same tool twice")
+            << L{"a/kinfocenter", "b/kinfocenter"} << L{"a", "b"} << false << "a/kinfocenter";
+        QTest::newRow("not executable")
+            << L{"a/hardinfo:plain", "b/cpu-x"} << L{"a", "b"} << false << "b/cpu-x";
+        QTest::newRow("folder of a tool's name") << L{"a/hardinfo/"} << L{"a"} << false << "";
+        QTest::newRow("other programs only") << L{"a/sh"} << L{"a"} << false << "";
+        QTest::newRow("tool outside the path") << L{"a/cpu-x"} << L{"b"} << false << "";
+        QTest::newRow("PATH") << L{"b/hardinfo"} << L{"nothing", "b"} << true << "b/hardinfo";
     }
     void findsTheFirstToolOnThePath() {
         QFETCH(QStringList, entries);
         QFETCH(QStringList, searchPath);
+        QFETCH(bool, fromEnvironment);
         QFETCH(QString, found);
+        const QString row = QString::fromLatin1(QTest::currentDataTag()) + QLatin1Char('/');
         for (const QString &entry : entries)
-            make(entry);
+            make(row + entry);
         QStringList folders;
         for (const QString &folder : searchPath)
-            folders << root.filePath(folder);
-        PathToolRegistry registry(folders.join(QDir::listSeparator()));
-
+            folders << root.filePath(row + folder);
+        const QString path = folders.join(QDir::listSeparator());
+        const QByteArray saved = qgetenv("PATH");
+        qputenv("PATH", fromEnvironment ? QFile::encodeName(path) : saved);
+        const auto registry =
+            fromEnvironment ? std::make_unique<PathToolRegistry>() : std::make_unique<PathToolRegistry>(path);
         quint32 type = 0;
         QByteArray data;
-        const long result = readTool(registry, type, data);
+        const long result = readTool(*registry, type, data);
+        qputenv("PATH", saved);
         if (found.isEmpty()) {
             QCOMPARE(result, Registry::FileNotFound);
             return;
         }
         QCOMPARE(result, Registry::Success);
         QCOMPARE(type, Registry::String);
-        QCOMPARE(data, QFile::encodeName(root.filePath(found)) + '\0');
-    }
-
-    void searchesThePathOfTheEnvironment() {
-        make(QStringLiteral("env/bin/hardinfo"));
-        const QByteArray saved = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(root.filePath(QStringLiteral("env/nothing")) +
-                                          QDir::listSeparator() + root.filePath(QStringLiteral("env/bin"))));
-        PathToolRegistry registry;
-        quint32 type = 0;
-        QByteArray data;
-        const long result = readTool(registry, type, data);
-        qputenv("PATH", saved);
-        QCOMPARE(result, Registry::Success);
-        QCOMPARE(data, QFile::encodeName(root.filePath(QStringLiteral("env/bin/hardinfo"))) + '\0');
+        QCOMPARE(data, QFile::encodeName(root.filePath(row + found)) + '\0');
     }
 
     void knowsNoOtherValue() {

@@ -10,6 +10,20 @@ Q_DECLARE_METATYPE(AlarmLevel)
 
 class RulesFileTest : public QObject {
     Q_OBJECT
+
+    // "tag WORDS": records what it was given; "tag bad" is a mistake.
+    static RulesFile::Extensions recorder(QStringList *seen) {
+        return {{[](QStringView k) { return k == QLatin1String("tag"); },
+                 [seen](QStringView, QStringView args, QString *error) {
+                     if (args == QLatin1String("bad")) {
+                         *error = QStringLiteral("bad tag");
+                         return false;
+                     }
+                     *seen << args.toString();
+                     return true;
+                 }}};
+    }
+
 private slots:
     void goodLines() {
         const RulesFile::Parsed p = RulesFile::parse(u"# comments and blank lines are ignored\n\n"
@@ -28,46 +42,35 @@ private slots:
         QCOMPARE(p.rules.boundsFor(u"CPU Fan")->crit, 85.0);
         QCOMPARE(p.rules.boundsFor(u"Case Fan 2")->lowWarn, 600.0);
         QVERIFY(!p.rules.boundsFor(u"Vcore2"));
-    }
-
-    void staleTimes_data() {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<qint64>("ms");
-        QTest::newRow("seconds") << "stale 45" << qint64(45000);
-        QTest::newRow("minutes") << "stale 2m" << qint64(120000);
-        QTest::newRow("hours") << "STALE 1H" << qint64(3600000);
-        QTest::newRow("off") << "stale 0" << qint64(0);
-        QTest::newRow("missing file default") << "" << RuleSet::DefaultStaleMs;
-    }
-    void staleTimes() {
-        QFETCH(QString, line);
-        const RulesFile::Parsed p = RulesFile::parse(line);
-        QVERIFY(p.errors.empty());
-        QTEST(p.rules.staleMs, "ms");
+        // The other forms of a stale time; an empty (or missing) file has the default.
+        const std::pair<const char16_t *, qint64> stale[] = {{u"stale 45", 45000},
+                                                             {u"stale 2m", 120000},
+                                                             {u"STALE 1H", 3600000},
+                                                             {u"stale 0", 0},
+                                                             {u"", RuleSet::DefaultStaleMs}};
+        for (const auto &[line, ms] : stale) {
+            const RulesFile::Parsed q = RulesFile::parse(line);
+            QVERIFY(q.errors.empty());
+            QCOMPARE(q.rules.staleMs, ms);
+        }
     }
 
     // Each bad line is named by number and skipped; the lines around it still apply.
     void badLines_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("what");
-        QTest::newRow("unknown keyword") << "colour red"
-                                         << "not a keyword";
-        QTest::newRow("stale without time") << "stale"
-                                            << "\"stale\" needs a time";
-        QTest::newRow("stale unit") << "stale 5 days"
-                                    << "\"stale\" needs a time";
-        QTest::newRow("stale negative") << "stale -5s"
-                                        << "\"stale\" needs a time";
-        QTest::newRow("no name") << "warn 70"
-                                 << "sensor name is missing";
-        QTest::newRow("no number") << "CPU* warn"
-                                   << "\"warn\" needs a number";
-        QTest::newRow("bad number") << "CPU* crit hot"
-                                    << "\"crit\" needs a number";
-        QTest::newRow("two decimal marks") << "CPU* crit 1,5.2"
-                                           << "\"crit\" needs a number";
-        QTest::newRow("stray word") << "CPU* warn 70 loud 3"
-                                    << "\"loud\" is not warn";
+        const std::pair<const char *, const char *> rows[] = {
+            {"colour red", "not a keyword"},
+            {"stale", "\"stale\" needs a time"},
+            {"stale 5 days", "\"stale\" needs a time"},
+            {"stale -5s", "\"stale\" needs a time"},
+            {"warn 70", "sensor name is missing"},
+            {"CPU* warn", "\"warn\" needs a number"},
+            {"CPU* crit hot", "\"crit\" needs a number"},
+            {"CPU* crit 1,5.2", "\"crit\" needs a number"},
+            {"CPU* warn 70 loud 3", "\"loud\" is not warn"}};
+        for (const auto &[line, what] : rows)
+            QTest::newRow(line) << QString::fromLatin1(line) << QString::fromLatin1(what);
         QTest::newRow("binary") << QString::fromUtf8("CPU\x01\xff warn 3") << "not text";
     }
     void badLines() {
@@ -86,17 +89,14 @@ private slots:
     void levelsAroundBounds_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<AlarmLevel>("level");
-        // warn 70 crit 85 low-warn 10 low-crit 5
-        QTest::newRow("middle") << 40.0 << AlarmLevel::None;
-        QTest::newRow("at warn") << 70.0 << AlarmLevel::None;
-        QTest::newRow("above warn") << 70.1 << AlarmLevel::Warning;
-        QTest::newRow("at crit") << 85.0 << AlarmLevel::Warning;
-        QTest::newRow("above crit") << 85.01 << AlarmLevel::Critical;
-        QTest::newRow("at low-warn") << 10.0 << AlarmLevel::None;
-        QTest::newRow("below low-warn") << 9.9 << AlarmLevel::Warning;
-        QTest::newRow("at low-crit") << 5.0 << AlarmLevel::Warning;
-        QTest::newRow("below low-crit") << -1.0 << AlarmLevel::Critical;
-        QTest::newRow("not a number") << std::nan("") << AlarmLevel::None;
+        // warn 70 crit 85 low-warn 10 low-crit 5: at a bound is not beyond it
+        const AlarmLevel none = AlarmLevel::None, warning = AlarmLevel::Warning,
+                         critical = AlarmLevel::Critical;
+        const std::pair<double, AlarmLevel> rows[] = {
+            {40.0, none}, {70.0, none},   {70.1, warning}, {85.0, warning},  {85.01, critical},
+            {10.0, none}, {9.9, warning}, {5.0, warning},  {-1.0, critical}, {std::nan(""), none}};
+        for (const auto &[value, level] : rows)
+            QTest::addRow("%g", value) << value << level;
     }
     void levelsAroundBounds() {
         QFETCH(double, value);
@@ -111,18 +111,12 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("exact any case") << "vcore"
-                                        << "VCore" << true;
-        QTest::newRow("prefix only") << "Vcore"
-                                     << "Vcore2" << false;
-        QTest::newRow("star inside") << "*Fan*"
-                                     << "Fan" << true;
-        QTest::newRow("question") << "Core ?"
-                                  << "Core 7" << true;
-        QTest::newRow("question needs one") << "Core ?"
-                                            << "Core " << false;
-        QTest::newRow("backtrack") << "*a*b"
-                                   << "aXaXbXb" << true;
+        const std::tuple<const char *, const char *, bool> rows[] = {
+            {"vcore", "VCore", true},   {"Vcore", "Vcore2", false}, {"*Fan*", "Fan", true},
+            {"Core ?", "Core 7", true}, {"Core ?", "Core ", false}, {"*a*b", "aXaXbXb", true}};
+        for (const auto &[pattern, name, matches] : rows)
+            QTest::addRow("%s %s", pattern, name)
+                << QString::fromLatin1(pattern) << QString::fromLatin1(name) << matches;
         QTest::newRow("long no match") << "*a*a*a*a*a*b" << QString(5000, QLatin1Char('a')) << false;
     }
     void globs() {
@@ -135,12 +129,10 @@ private slots:
     void hostileFiles_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("truncated");
-        QByteArray big = "CPU* crit 85\n";
-        big += QByteArray(10 * 1024 * 1024, 'x');
-        QTest::newRow("10 MB one line") << big << true;
         QByteArray binary = "CPU* crit 85\n";
         for (int i = 0; i < 100000; ++i)
             binary += char(i * 37 % 256);
+        QTest::newRow("10 MB one line") << "CPU* crit 85\n" + QByteArray(10 * 1024 * 1024, 'x') << true;
         QTest::newRow("binary bytes") << binary << false;
     }
     void hostileFiles() {
@@ -155,17 +147,61 @@ private slots:
         QTEST(p.truncated, "truncated");
         QVERIFY(!p.errors.empty());
         QCOMPARE(p.rules.thresholds.at(0).pattern, QStringLiteral("CPU*"));
-    }
 
-    void writeAndReadBack() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(RulesFile::FileName);
-        QVERIFY(RulesFile::read(path).errors.empty()); // missing: defaults, no error
+        // A missing file is no error, and what is written is read back; a folder that is not there fails.
+        const QString fresh = dir.filePath("new.rules");
+        QVERIFY(RulesFile::read(fresh).errors.empty());
         QString reason;
-        QVERIFY(RulesFile::write(path, QStringLiteral("stale 2m\nTemp* crit 80\n"), &reason));
-        QCOMPARE(RulesFile::read(path).rules.staleMs, 120000);
+        QVERIFY(RulesFile::write(fresh, QStringLiteral("stale 2m\nTemp* crit 80\n"), &reason));
+        QCOMPARE(RulesFile::read(fresh).rules.staleMs, 120000);
         QVERIFY(!RulesFile::write(dir.filePath("no/such/folder/x.rules"), QString(), &reason));
         QVERIFY(!reason.isEmpty());
+    }
+
+    // Keywords read by others pass through the rules file: comments stay out of their arguments (but a
+    // quoted '#' is theirs), their mistakes are named by line, and their lines can be rewritten without
+    // touching anything else in the file.
+    void extensionLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("seen"); // the arguments given, then the lines with errors
+        using L = QStringList;
+        QTest::newRow("arguments") << "tag a b\n" << L{"a b"};
+        QTest::newRow("comment removed") << "tag a # note\n" << L{"a"};
+        QTest::newRow("quoted hash kept") << "tag \"a # b\" # note\n" << L{"\"a # b\""};
+        QTest::newRow("a quote inside a word is no quote") << "tag 3.5\" bay # note\n" << L{"3.5\" bay"};
+        QTest::newRow("tab after the keyword") << "tag\ta\r\n" << L{"a"};
+        QTest::newRow("mistake named by line") << "stale 5s\ntag bad\ntag ok\n" << L{"ok", "line 2"};
+        QTest::newRow("own keywords come first") << "stale 5s\n" << L{};
+        QTest::newRow("unknown word is still a threshold line") << "tagged warn 5\n" << L{};
+    }
+    void extensionLines() {
+        QFETCH(QString, text);
+        QStringList seen;
+        const RulesFile::Parsed parsed = RulesFile::parse(text, recorder(&seen));
+        for (const RulesFile::LineError &e : parsed.errors)
+            seen << QStringLiteral("line %1").arg(e.line);
+        QTEST(seen, "seen");
+    }
+
+    void replaceLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("result");
+        using L = QStringList;
+        QTest::newRow("empty file") << "" << L{"tag x"} << "tag x\n";
+        QTest::newRow("others kept, ours replaced at the end")
+            << "# mine\ntag old\nCPU* warn 5\n"
+            << L{"tag x", "tag y"} << "# mine\nCPU* warn 5\ntag x\ntag y\n";
+        QTest::newRow("commented-out line is the user's") << "# tag old\n" << L{} << "# tag old\n";
+        QTest::newRow("no final line end") << "stale 5s" << L{"tag x"} << "stale 5s\ntag x\n";
+        QTest::newRow("trailing blank lines folded") << "stale 5s\n\n\n" << L{"tag x"} << "stale 5s\ntag x\n";
+        QTest::newRow("ours removed entirely") << "tag old\n" << L{} << "";
+    }
+    void replaceLines() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, lines);
+        const auto ours = [](QStringView k) { return k == QLatin1String("tag"); };
+        QTEST(RulesFile::replaceLines(text, ours, lines), "result");
     }
 };
 ZARARE_TEST(RulesFileTest)

@@ -7,22 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#ifdef Q_OS_WIN
-namespace {
-// Permission bits that stop a file's owner and mounted file systems are POSIX matters. On Windows the
-// cases that need them run as for root: those that root cannot show are passed over, and no small file
-// system can be mounted.
-int geteuid() {
-    return 0;
-}
-int mount(const char *, const char *, const char *, unsigned long, const void *) {
-    return -1;
-}
-int umount(const char *) {
-    return -1;
-}
-} // namespace
-#else
+#ifndef Q_OS_WIN
 #include <sys/mount.h>
 #include <unistd.h>
 #endif
@@ -31,6 +16,16 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
+
+    // Permission bits do not stop a Windows user: there the cases that need them are passed over, as
+    // for root.
+    static bool root() {
+#ifdef Q_OS_WIN
+        return true;
+#else
+        return ::geteuid() == 0;
+#endif
+    }
 
     QString fileWith(const QByteArray &bytes, const QString &name = QStringLiteral("Zar-Are.ini")) {
         const QString p = dir.filePath(name);
@@ -43,13 +38,26 @@ class SettingsFileTest : public QObject {
 
 private slots:
     void cleanup() {
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QDir(dir.path()).removeRecursively();
         QDir().mkpath(dir.path());
     }
 
+    // Beside the program, with the system's own separators; read and written there too.
     void pathIsBesideTheProgram() {
-        QCOMPARE(SettingsFile::path(), QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
-                                                                QStringLiteral("/Zar-Are.ini")));
+        const QString p = SettingsFile::path();
+        QCOMPARE(p, QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
+                                             QStringLiteral("/Zar-Are.ini")));
+#ifdef Q_OS_WIN
+        QVERIFY2(p.size() > 3 && p.at(0).isLetter() && p.mid(1, 2) == QStringLiteral(":\\"), qPrintable(p));
+#endif
+        QString reason;
+        const bool written = SettingsFile::write(p, {"5514", "2985", "7815", "1200", "900"}, &reason);
+        const auto read = SettingsFile::read(p);
+        QFile::remove(p);
+        QVERIFY2(written, qPrintable(reason));
+        QCOMPARE(read.record.port, QStringLiteral("5514"));
         SettingsFile::setFolderForTesting(dir.path());
         QCOMPARE(SettingsFile::path(), QDir::toNativeSeparators(dir.filePath(QStringLiteral("Zar-Are.ini"))));
         SettingsFile::setFolderForTesting(QString());
@@ -63,12 +71,9 @@ private slots:
         QCOMPARE(SettingsFile::resolveFolder(program, {QString(), program + QStringLiteral("/")}, user),
                  user);
         QCOMPARE(SettingsFile::resolveFolder(dir.filePath(QStringLiteral("absent")), {}, user), user);
-        if (::geteuid() != 0) {
+        if (!root()) { // an empty folder: removed again by cleanup() however its bits are
             QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-            const QString chosen = SettingsFile::resolveFolder(program, {}, user);
-            QFile::setPermissions(program,
-                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            QCOMPARE(chosen, user);
+            QCOMPARE(SettingsFile::resolveFolder(program, {}, user), user);
         }
 
         // The user's folder is made on the first write.
@@ -90,6 +95,8 @@ private slots:
         QVERIFY(!SettingsFile::FileExists(fileWith("x", QStringLiteral(".hidden"))));
         QVERIFY(!SettingsFile::FileExists(dir.path()));
         QVERIFY(!SettingsFile::FileExists(dir.filePath(QStringLiteral("absent"))));
+        QCOMPARE(SettingsFile::read(dir.filePath(QStringLiteral("absent"))).status,
+                 SettingsFile::Status::Missing);
     }
 
     void reading_data() {
@@ -111,6 +118,11 @@ private slots:
         QTest::newRow("huge but single")
             << QByteArray("514,1E+38,-1E+38,1200,900") << int(S::Complete) << "514";
         QTest::newRow("binary") << QByteArray("\x00\xff\xfe,\x01\x02", 7) << int(S::Damaged) << "";
+        // A huge file is read only as far as needed.
+        QTest::newRow("100 MB after the record")
+            << QByteArray("514,2985,7815,1200,900\r\n") + QByteArray(100 * 1024 * 1024, 'x')
+            << int(S::Complete) << "514";
+        QTest::newRow("1 MB field") << QByteArray(1024 * 1024, '7') << int(S::Damaged) << "";
     }
     void reading() {
         QFETCH(QByteArray, bytes);
@@ -118,25 +130,6 @@ private slots:
         QTEST(int(result.status), "status");
         if (result.status == SettingsFile::Status::Complete)
             QTEST(result.record.port, "port");
-    }
-
-    void missingAndFolderInPlace() {
-        QCOMPARE(SettingsFile::read(dir.filePath(QStringLiteral("Zar-Are.ini"))).status,
-                 SettingsFile::Status::Missing);
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Zar-Are.ini")));
-        const QString p = dir.filePath(QStringLiteral("Zar-Are.ini"));
-        QCOMPARE(SettingsFile::read(p).status, SettingsFile::Status::Missing);
-        QString reason;
-        QVERIFY(!SettingsFile::write(p, {"514", "1", "2", "3", "4"}, &reason));
-        QVERIFY(!reason.isEmpty());
-    }
-
-    void aHugeFileIsReadOnlyAsFarAsNeeded() {
-        QByteArray big("514,2985,7815,1200,900\r\n");
-        big += QByteArray(100 * 1024 * 1024, 'x');
-        QCOMPARE(SettingsFile::read(fileWith(big)).status, SettingsFile::Status::Complete);
-        QCOMPARE(SettingsFile::read(fileWith(QByteArray(1024 * 1024, '7'))).status,
-                 SettingsFile::Status::Damaged);
     }
 
     void roundTrip() {
@@ -155,15 +148,6 @@ private slots:
         QCOMPARE(read.record.port, written.port);
         QCOMPARE(read.geometry[2], -120.0f);
         QCOMPARE(read.geometry[3], -1500.5f);
-#ifdef Q_OS_WIN
-        {
-            QFile held(p); // another program holding the file open: told why, the file kept
-            QVERIFY(held.open(QIODevice::ReadOnly));
-            QVERIFY(!SettingsFile::write(p, {"1", "2", "3", "4", "5"}, &reason));
-            QVERIFY(!reason.isEmpty());
-        }
-        QCOMPARE(SettingsFile::read(p).record.port, written.port);
-#endif
         // A port with a comma shifts every later field on the next read.
         QVERIFY(SettingsFile::write(p, {QStringLiteral("5,14"), "1000", "5000", "0", "0"}, &reason));
         const auto shifted = SettingsFile::read(p);
@@ -171,24 +155,59 @@ private slots:
         QCOMPARE(shifted.record.height, QStringLiteral("14"));
     }
 
-    void failedWriteLeavesTheOldFile() {
-        if (::geteuid() == 0)
-            QSKIP("root writes into read-only folders");
+    // A file that cannot be replaced: the write says why, and the old file (or folder) is left as it was,
+    // with no temporary file beside it.
+    void refusedWrites_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("status");  // of a read before the write
+        QTest::addColumn<bool>("asUser"); // root is not stopped by permission bits
+        using S = SettingsFile::Status;
+        QTest::newRow("read-only folder") << "read-only folder" << int(S::Complete) << true;
+        QTest::newRow("read-only file") << "read-only file" << int(S::Complete) << true;
+        QTest::newRow("unreadable file") << "unreadable file" << int(S::Unreadable) << true;
+        QTest::newRow("folder of its name") << "folder" << int(S::Missing) << false;
+#ifdef Q_OS_WIN
+        QTest::newRow("held open by another program") << "held open" << int(S::Complete) << false;
+#endif
+    }
+    void refusedWrites() {
+        QFETCH(QString, setup);
+        QFETCH(bool, asUser);
+        if (asUser && root())
+            QSKIP("root is not stopped by permission bits");
         const QString p = fileWith("514,2985,7815,1200,900");
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        if (setup == QLatin1String("read-only folder"))
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        else if (setup == QLatin1String("read-only file"))
+            QFile::setPermissions(p, QFileDevice::ReadOwner);
+        else if (setup == QLatin1String("unreadable file"))
+            QFile::setPermissions(p, QFileDevice::WriteOwner);
+        else if (setup == QLatin1String("folder"))
+            QVERIFY(QFile::remove(p) && QDir(dir.path()).mkdir(QStringLiteral("Zar-Are.ini")));
+        const auto before = SettingsFile::read(p);
+        QTEST(int(before.status), "status");
+        if (before.status == SettingsFile::Status::Unreadable) {
+            QVERIFY(SettingsFile::damagedMessage(p, before).contains(p));
+            return; // its owner may still replace it
+        }
+        QFile held(p);
+        if (setup == QLatin1String("held open"))
+            QVERIFY(held.open(QIODevice::ReadOnly));
         QString reason;
-        const bool written = SettingsFile::write(p, {"1", "2", "3", "4", "5"}, &reason);
-        QFile::setPermissions(dir.path(),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(!written);
+        QVERIFY(!SettingsFile::write(p, {"1", "2", "3", "4", "5"}, &reason));
         QVERIFY(!reason.isEmpty());
-        QCOMPARE(SettingsFile::read(p).record.port, QStringLiteral("514"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        held.close();
+        QCOMPARE(SettingsFile::read(p).record.port, before.record.port);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(),
+                 1);
     }
 
     // A full disk halfway through the write: a tiny file system mounted for the test (root only).
     void fullDiskLeavesTheOldFile() {
-        if (::geteuid() != 0)
+#ifdef Q_OS_WIN
+        QSKIP("no small file system can be mounted on Windows");
+#else
+        if (!root())
             QSKIP("mounting a small file system needs root");
         const QString mnt = dir.filePath(QStringLiteral("small"));
         QVERIFY(QDir().mkpath(mnt));
@@ -214,27 +233,7 @@ private slots:
         QCOMPARE(after.record.port, QStringLiteral("514"));
         QCOMPARE(left.size(), 2); // no temporary file is left behind
         QVERIFY(left.contains(QStringLiteral("Zar-Are.ini")));
-    }
-
-    void readOnlyFileIsNotReplaced() {
-        if (::geteuid() == 0)
-            QSKIP("root writes read-only files");
-        const QString p = fileWith("514,2985,7815,1200,900");
-        QFile::setPermissions(p, QFileDevice::ReadOwner);
-        QString reason;
-        QVERIFY(!SettingsFile::write(p, {"1", "2", "3", "4", "5"}, &reason));
-        QVERIFY(!reason.isEmpty());
-        QCOMPARE(SettingsFile::read(p).record.port, QStringLiteral("514"));
-    }
-
-    void unreadableFileIsReported() {
-        if (::geteuid() == 0)
-            QSKIP("root reads every file");
-        const QString p = fileWith("514,2985,7815,1200,900");
-        QFile::setPermissions(p, QFileDevice::WriteOwner);
-        const auto result = SettingsFile::read(p);
-        QCOMPARE(result.status, SettingsFile::Status::Unreadable);
-        QVERIFY(SettingsFile::damagedMessage(p, result).contains(p));
+#endif
     }
 };
 
