@@ -1,28 +1,90 @@
 #include "reception/ReadingParser.h"
 #include "TestRegistry.h"
+#include "grid/FlexGrid.h"
+#include "net/UdpSocket.h"
+#include "reception/DatagramReception.h"
+#include "reception/DatagramText.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QHostAddress>
+#include <QLocale>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+SenderAddress senderOf(const QString &text) {
+    const QHostAddress a(text);
+    bool v4 = false;
+    const quint32 ip = a.toIPv4Address(&v4);
+    if (v4)
+        return SenderAddress::v4(ip);
+    const Q_IPV6ADDR raw = a.toIPv6Address();
+    std::uint8_t bytes[16];
+    std::copy(raw.c, raw.c + 16, bytes);
+    return SenderAddress::v6(bytes);
+}
+
+QByteArray unescaped(const QString &text) {
+    QByteArray out = text.toUtf8();
+    out.replace("\\n", "\n").replace("\\0", QByteArray(1, '\0')).replace("\\\\", "\\");
+    return out;
+}
+
+QString bsdDate(const QDateTime &t) {
+    return QLocale::c().monthName(t.date().month(), QLocale::ShortFormat) +
+           u" %1"_s.arg(t.date().day(), 2, 10, ' '_L1);
+}
+} // namespace
+
+// Lines of every layout, cut into their fields: first the lines real syslog senders and relays write, as
+// captured in data/syslog-senders.txt, then lines built to probe each field's edge. Before each line the
+// host was "OLDHOST" and the sensor name " Old"; "(previous)" as sensor name: the line has no bracketed
+// tag, keeps that name and is counted as not understood, as is a line without a value.
 class ReadingParserTest : public QObject {
     Q_OBJECT
 
-    static ReadingParser parsed(const QString &datagram) {
-        ReadingParser r;
-        r.hostname = u"OLDHOST"_s;
-        r.sensorname = u" Old"_s;
-        r.udpdata = datagram;
-        r.parseudp();
-        return r;
-    }
-
 private slots:
     void fields_data() {
-        const char *columns[] = {"datagram", "date", "time", "host", "sensor", "value", "rest"};
-        for (const char *column : columns)
+        QTest::addColumn<QByteArray>("datagram");
+        for (const char *column : {"sender", "date", "time", "host", "sensor", "value", "rest"})
             QTest::addColumn<QString>(column);
-        // Before each row the host was "OLDHOST" and the sensor name " Old".
+        // The sender: empty for none, as for a datagram handed over directly. The rest: "*" is not checked.
+        const auto add = [](const char *name, const QByteArray &datagram, const QString &sender,
+                            const QStringList &f, const QString &rest) {
+            QTest::newRow(name) << datagram << sender << f[0] << f[1] << f[2] << f[3] << f[4] << rest;
+        };
+        QFile file(QFINDTESTDATA("data/syslog-senders.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        int captured = 0;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+            if (line.startsWith('#'_L1) || line.isEmpty())
+                continue;
+            const QStringList f = line.split('\t'_L1);
+            QCOMPARE(f.size(), 8);
+            add(qPrintable(f[0]), unescaped(f[2]), f[1], f.mid(3), u"*"_s);
+            ++captured;
+        }
+        QVERIFY(captured >= 10);
+        const char *const edges[][7] = {
+            {"5424, no host", "<13>1 2026-01-31T23:59:60Z - sensor[t] - - - v=1", "Jan 31", "23:59:60",
+             "192.0.2.7", " t", " 1 "},
+            {"5424, bracket in a quoted value, byte-order mark",
+             "<13>1 2026-10-10T01:02:03.5-07:00 h a[b] 1 m [x y=\"a]\\\"b\"][z] \uFEFFv=2 C", "Oct 10",
+             "01:02:03", "h", " b", " 2 "},
+            {"5424, tag without brackets", "<13>1 2026-10-10T01:02:03Z h app - - - v=3", "Oct 10", "01:02:03",
+             "h", "(previous)", " 3 "},
+            {"ISO stamp, no host", "<13>2026-02-03T04:05:06+01:00 s[x]: v=4", "Feb  3", "04:05:06",
+             "192.0.2.7", " x", " 4 "},
+            {"no host, bare tag with colon", "<13>Mar 13 10:11:12 app: v=5", "Mar 13", "10:11:12",
+             "192.0.2.7", "(previous)", " 5 "},
+            {"BSD, IPv6 host stays a host", "<13>Mar 13 10:11:12 fd00::1 s[x]: v=6", "Mar 13", "10:11:12",
+             "fd00::1", " x", " 6 "},
+        };
+        for (const auto &e : edges)
+            add(e[0], e[1], u"192.0.2.7"_s, QStringList(e + 2, e + 7), u"*"_s);
         const char *const rows[][8] = {
             {"worked example", "<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C", "Sep  9",
              "20:04:58", "OFFICE", " CPU Temp", " 45.0 ", "Temp=45.0 C"},
@@ -48,58 +110,79 @@ private slots:
             {"no colon keeps the remainder", "<13>Sep  9 20:04:58 H s[A] T=2 C", "Sep  9", "20:04:58", "H",
              " A", " 2 ", "s[A] T=2 C"},
             // No brackets: the previous sensor name stays.
-            {"tag without brackets", "<13>Sep  9 20:04:58 H sensor: T=3 C", "Sep  9", "20:04:58", "H", " Old",
-             " 3 ", "T=3 C"},
+            {"tag without brackets", "<13>Sep  9 20:04:58 H sensor: T=3 C", "Sep  9", "20:04:58", "H",
+             "(previous)", " 3 ", "T=3 C"},
             // "]" before "[": the first "]" after the "[" closes the name.
             {"reversed brackets", "<13>Sep  9 20:04:58 H a]b[CPU]: T=4 C", "Sep  9", "20:04:58", "H", " CPU",
              " 4 ", "T=4 C"},
             {"reversed, never closed", "<13>Sep  9 20:04:58 H a]b[CPU: T=5 C", "Sep  9", "20:04:58", "H",
-             " Old", " 5 ", "T=5 C"},
+             "(previous)", " 5 ", "T=5 C"},
             // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
-            {"time stamp only", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", " Old", "  ", ""},
-            {"empty", "", "", "", "OLDHOST", " Old", "  ", ""},
-            {"only >", ">", "", "", "OLDHOST", " Old", "  ", ""},
+            {"time stamp only", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", "(previous)", "  ",
+             ""},
+            {"empty", "", "", "", "OLDHOST", "(previous)", "  ", ""},
+            {"only >", ">", "", "", "OLDHOST", "(previous)", "  ", ""},
             // The first ">" anywhere is taken as the end of the priority.
-            {"late >", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", " Old", "  ", ""},
-            {"no host space", "<13>Sep  9 20:04:58 lonehost", "Sep  9", "20:04:58", "OLDHOST", " Old",
+            {"late >", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", "(previous)", "  ", ""},
+            {"no host space", "<13>Sep  9 20:04:58 lonehost", "Sep  9", "20:04:58", "OLDHOST", "(previous)",
              " lonehost ", "lonehost"},
             {"tab is not trimmed", "<13>Sep  9 20:04:58 H s[\tA]: v=1", "Sep  9", "20:04:58", "H", " \tA",
              " 1 ", "v=1"},
             {"unicode", "<13>Sep  9 20:04:58 büro s[Temp °C]: T=45,0 °C", "Sep  9", "20:04:58", "büro",
              " Temp °C", " 45,0 ", "T=45,0 °C"},
             {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
-             " Old", " msg ", "msg"},
-        };
-        const auto add = [](const QStringList &row) {
-            QTestData &data = QTest::newRow(qPrintable(row[0]));
-            for (int i = 1; i < 8; ++i)
-                data << row[i];
+             "(previous)", " msg ", "msg"},
         };
         for (const auto &row : rows)
-            add(QStringList(std::begin(row), std::end(row)));
+            add(row[0], row[1], QString(), QStringList(row + 2, row + 7), QString::fromUtf8(row[7]));
         // Every remainder is capped at 255 characters: after the priority, the 26 before the value and 229
         // of it.
         const QString v229(229, 'v'_L1);
-        add({"value capped", "<13>Sep  9 20:04:58 H s[A]: T=" + QString(400, 'v'_L1), "Sep  9", "20:04:58",
-             "H", " A", " " + v229 + " ", "T=" + v229});
+        add("value capped", "<13>Sep  9 20:04:58 H s[A]: T=" + QByteArray(400, 'v'), QString(),
+            {"Sep  9", "20:04:58", "H", " A", " " + v229 + " "}, "T=" + v229);
         // A ">" beyond position 32,767 of a maximum-size datagram.
-        add({"far priority mark", QString(40000, 'a'_L1) + ">Sep  9 20:04:58 H s[A]: T=1", "Sep  9",
-             "20:04:58", "H", " A", " 1 ", "T=1"});
+        add("far priority mark", QByteArray(40000, 'a') + ">Sep  9 20:04:58 H s[A]: T=1", QString(),
+            {"Sep  9", "20:04:58", "H", " A", " 1 "}, u"T=1"_s);
     }
     void fields() {
-        QFETCH(QString, datagram);
-        const ReadingParser r = parsed(datagram);
-        QTEST(r.msgdate, "date");
-        QTEST(r.msgtime, "time");
+        QFETCH(QByteArray, datagram);
+        QFETCH(QString, sender);
+        QFETCH(QString, date);
+        QFETCH(QString, sensor);
+        QFETCH(QString, value);
+        QFETCH(QString, rest);
+        ReadingParser r;
+        r.hostname = u"OLDHOST"_s;
+        r.sensorname = u" Old"_s;
+        const SenderAddress from = senderOf(sender);
+        r.sender = sender.isEmpty() ? nullptr : &from;
+        r.udpdata = DatagramText::decode(datagram);
+        const QDateTime before = QDateTime::currentDateTime();
+        r.parseudp();
+        const QDateTime after = QDateTime::currentDateTime();
+        if (date == "*"_L1) { // the receiving time
+            QVERIFY(r.msgdate == bsdDate(before) || r.msgdate == bsdDate(after));
+            QVERIFY(r.msgtime == before.toString(u"HH:mm:ss"_s) ||
+                    r.msgtime == after.toString(u"HH:mm:ss"_s));
+        } else {
+            QCOMPARE(r.msgdate, date);
+            QTEST(r.msgtime, "time");
+        }
         QTEST(r.hostname, "host");
-        QTEST(r.sensorname, "sensor");
-        QTEST(r.sensorvalue, "value");
-        QTEST(r.udpdata, "rest");
+        const bool previous = sensor == "(previous)"_L1;
+        QCOMPARE(r.sensorname, previous ? u" Old"_s : sensor);
+        QCOMPARE(r.sensorvalue, value);
+        QCOMPARE(r.understood, !previous && value != "  "_L1);
+        if (rest != "*"_L1)
+            QCOMPARE(r.udpdata, rest);
     }
 
     void hostWhoseSpaceLiesBeyondTheCapIsNoHost() {
-        const QString line = "Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1";
-        QCOMPARE(parsed(line).hostname, u"OLDHOST"_s);
+        ReadingParser r;
+        r.hostname = u"OLDHOST"_s;
+        r.udpdata = "Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1";
+        r.parseudp();
+        QCOMPARE(r.hostname, u"OLDHOST"_s);
     }
 
     void trimTouchesSpacesOnly() {
@@ -127,6 +210,20 @@ private slots:
         parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 12]: Fan=900 RPM"_s,
               {"23:59:59", "LAB", " Fan 12", " 900 ", "Fan=900 RPM"});
         parse(u"<13>Dec 25 00:00:01"_s, {"00:00:01", "LAB", " Fan 12", "  ", ""});
+    }
+
+    // Without a known sender (a datagram handed over directly) a line without host keeps the previous
+    // host, as a BSD line without a space after its time stamp does.
+    void unknownSenderKeepsHost() {
+        UdpSocket socket;
+        FlexGrid grid;
+        DatagramReception rx(socket, grid);
+        rx.processDatagram("<13>Sep  9 20:04:58 office s[a]: v=1");
+        rx.processDatagram("<13>Sep  9 20:04:59 s[b]: v=2");
+        QCOMPARE(rx.reading.hostname, u"office"_s);
+        rx.processDatagram("<13>Sep  9 20:05:00 office no tag here");
+        QCOMPARE(rx.statistics().accepted, quint64(3));
+        QCOMPARE(rx.statistics().notUnderstood, quint64(1));
     }
 };
 
