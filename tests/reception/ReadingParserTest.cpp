@@ -38,10 +38,11 @@ QString bsdDate(const QDateTime &t) {
 }
 } // namespace
 
-// Lines of every layout, cut into their fields: first the lines real syslog senders and relays write, as
-// captured in data/syslog-senders.txt, then lines built to probe each field's edge. Before each line the
-// host was "OLDHOST" and the sensor name " Old"; "(previous)" as sensor name: the line has no bracketed
-// tag, keeps that name and is counted as not understood, as is a line without a value.
+// Lines of every layout and hostile bytes, cut into their fields, counted and stored in the grid: first the
+// lines real syslog senders and relays write, as captured in data/syslog-senders.txt, then lines built to
+// probe each field's edge. Each comes after a reading of host "OLDHOST", sensor " Old"; "(previous)" as
+// sensor name: the line has no bracketed tag, keeps that name and is counted as not understood, as is a
+// line without a value.
 class ReadingParserTest : public QObject {
     Q_OBJECT
 
@@ -132,6 +133,18 @@ private slots:
              " Temp °C", " 45,0 ", "T=45,0 °C"},
             {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
              "(previous)", " msg ", "msg"},
+            // Hostile bytes: each still counted and stored in the grid.
+            {"one byte", "x", "?", "", "OLDHOST", "(previous)", "  ", "*"},
+            {"no host name", "<13>Sep  9 20:04:58 sensor[Fan]:", "Sep  9", "20:04:58", "OLDHOST", " Fan",
+             "  ", "*"},
+            {"busybox, no host", "<13>Sep  9 20:04:58 root: Temp=40 C", "Sep  9", "20:04:58", "OLDHOST",
+             "(previous)", " 40 ", "*"},
+            {"several = and :", "<13>Sep  9 20:04:58 H s[A]: a:b=c=d e:f", "Sep  9", "20:04:58", "H", " A",
+             " c=d ", "*"},
+            {"CR LF ending", "<13>Sep  9 20:04:58 H s[A]: T=4\r\n", "Sep  9", "20:04:58", "H", " A", " 4 ",
+             "*"},
+            {"invalid UTF-8 as Latin-1", "<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0", "Sep  9", "20:04:58", "H",
+             " T\u00b0", " 5\u00b0 ", "*"},
         };
         for (const auto &row : rows)
             add(row[0], row[1], QString(), QStringList(row + 2, row + 7), QString::fromUtf8(row[7]));
@@ -143,38 +156,59 @@ private slots:
         // A ">" beyond position 32,767 of a maximum-size datagram.
         add("far priority mark", QByteArray(40000, 'a') + ">Sep  9 20:04:58 H s[A]: T=1", QString(),
             {"Sep  9", "20:04:58", "H", " A", " 1 "}, u"T=1"_s);
+        add("NUL inside", QByteArray("<13>Sep  9 20:04:58 H s[A\0B]: T=3", 33), QString(),
+            {"Sep  9", "20:04:58", "H", u" A"_s + QChar(0) + u"B"_s, " 3 "}, u"*"_s);
+        // The first ">" is byte 62; no space follows it, so the host stays, and "\\" lies between "[" and
+        // "]".
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all += char(i);
+        add("every byte value", all, QString(),
+            {"?", "", "OLDHOST", " \\", ' ' + QString::fromLatin1(all.mid(79)) + ' '}, u"*"_s);
     }
     void fields() {
         QFETCH(QByteArray, datagram);
         QFETCH(QString, sender);
         QFETCH(QString, date);
+        QFETCH(QString, host);
         QFETCH(QString, sensor);
         QFETCH(QString, value);
         QFETCH(QString, rest);
-        ReadingParser r;
-        r.hostname = u"OLDHOST"_s;
-        r.sensorname = u" Old"_s;
+        UdpSocket socket;
+        FlexGrid grid;
+        DatagramReception rx(socket, grid);
+        const QByteArray first("<13>Sep  9 20:04:58 OLDHOST sensor[Old]: T=0");
+        rx.processDatagram(first);
         const SenderAddress from = senderOf(sender);
-        r.sender = sender.isEmpty() ? nullptr : &from;
-        r.udpdata = DatagramText::decode(datagram);
         const QDateTime before = QDateTime::currentDateTime();
-        r.parseudp();
+        rx.processDatagram(datagram, sender.isEmpty() ? nullptr : &from);
         const QDateTime after = QDateTime::currentDateTime();
+        const ReadingParser &r = rx.reading;
         if (date == "*"_L1) { // the receiving time
             QVERIFY(r.msgdate == bsdDate(before) || r.msgdate == bsdDate(after));
             QVERIFY(r.msgtime == before.toString(u"HH:mm:ss"_s) ||
                     r.msgtime == after.toString(u"HH:mm:ss"_s));
-        } else {
+        } else if (date != "?"_L1) { // "?": not checked
             QCOMPARE(r.msgdate, date);
             QTEST(r.msgtime, "time");
         }
-        QTEST(r.hostname, "host");
+        QCOMPARE(r.hostname, host);
         const bool previous = sensor == "(previous)"_L1;
         QCOMPARE(r.sensorname, previous ? u" Old"_s : sensor);
         QCOMPARE(r.sensorvalue, value);
-        QCOMPARE(r.understood, !previous && value != "  "_L1);
+        QCOMPARE(rx.statistics().notUnderstood, quint64(previous || value == "  "_L1 ? 1 : 0));
         if (rest != "*"_L1)
             QCOMPARE(r.udpdata, rest);
+        // Counted, and stored in the row of its host, the slot of its sensor.
+        QCOMPARE(rx.PacketsReceived.text(), u"2"_s);
+        QCOMPARE(rx.ReceivedBytes.value(), double(first.size() + datagram.size()));
+        QCOMPARE(rx.hostGrid.hostcount(), host == "OLDHOST"_L1 ? 1 : 2);
+        QCOMPARE(grid.Rows(), rx.hostGrid.hostcount() + 1);
+        const int row = rx.hostGrid.hostrow(), col = rx.hostGrid.sensorcol();
+        QVERIFY(row >= 1 && col >= 3);
+        QCOMPARE((QStringList{grid.textAt(row, 0), grid.textAt(row, 1), grid.textAt(row, 2),
+                              grid.textAt(row, col), grid.textAt(row, col + 1)}),
+                 (QStringList{host, r.msgdate, r.msgtime, r.sensorname, value}));
     }
 
     void hostWhoseSpaceLiesBeyondTheCapIsNoHost() {
