@@ -86,38 +86,42 @@ private slots:
         };
         for (const auto &e : edges)
             add(e[0], e[1], u"192.0.2.7"_s, QStringList(e + 2, e + 7), u"*"_s);
+        // Lines of the stamp "<13>Sep  9 20:04:58 " and what follows it, then those of other stamps.
+        const char *const stamped[][6] = {
+            {"worked example", "OFFICE sensor[CPU Temp]: Temp=45.0 C", "OFFICE", " CPU Temp", " 45.0 ",
+             "Temp=45.0 C"},
+            {"padded host", "OFFICE  sensor[X]: v=1 u", "OFFICE", " X", " 1 ", "v=1 u"},
+            {"spaces inside brackets", "H s[ CPU Temp ]: T=1 C", "H", " CPU Temp", " 1 ", "T=1 C"},
+            {"empty tag", "H s[]: T=1 C", "H", " ", " 1 ", "T=1 C"},
+            {"space after equals", "H s[A]: Temp= 45.0", "H", " A", "  ", "Temp= 45.0"},
+            {"no equals sign", "H s[A]: 45.0 C", "H", " A", " 45.0 ", "45.0 C"},
+            {"no equals, no space", "H s[A]: 45.0", "H", " A", " 45.0 ", "45.0"},
+            {"several equals", "H s[A]: a=b=c d", "H", " A", " b=c ", "a=b=c d"},
+            {"several colons", "H s[A]: x:y=1 u", "H", " A", " 1 ", "x:y=1 u"},
+            {"no colon keeps the remainder", "H s[A] T=2 C", "H", " A", " 2 ", "s[A] T=2 C"},
+            // No brackets: the previous sensor name stays.
+            {"tag without brackets", "H sensor: T=3 C", "H", "(previous)", " 3 ", "T=3 C"},
+            // "]" before "[": the first "]" after the "[" closes the name.
+            {"reversed brackets", "H a]b[CPU]: T=4 C", "H", " CPU", " 4 ", "T=4 C"},
+            {"reversed, never closed", "H a]b[CPU: T=5 C", "H", "(previous)", " 5 ", "T=5 C"},
+            {"no host space", "lonehost", "OLDHOST", "(previous)", " lonehost ", "lonehost"},
+            {"tab is not trimmed", "H s[\tA]: v=1", "H", " \tA", " 1 ", "v=1"},
+            {"unicode", "büro s[Temp °C]: T=45,0 °C", "büro", " Temp °C", " 45,0 ", "T=45,0 °C"},
+            // Hostile bytes: each still counted and stored in the grid.
+            {"no host name", "sensor[Fan]:", "OLDHOST", " Fan", "  ", "*"},
+            {"busybox, no host", "root: Temp=40 C", "OLDHOST", "(previous)", " 40 ", "*"},
+            {"several = and :", "H s[A]: a:b=c=d e:f", "H", " A", " c=d ", "*"},
+            {"CR LF ending", "H s[A]: T=4\r\n", "H", " A", " 4 ", "*"},
+            {"invalid UTF-8 as Latin-1", "H s[T\xb0]: T=5\xb0", "H", " T\u00b0", " 5\u00b0 ", "*"},
+        };
+        for (const auto &row : stamped)
+            add(row[0], QByteArray("<13>Sep  9 20:04:58 ") + row[1], QString(),
+                QStringList{"Sep  9", "20:04:58"} + QStringList(row + 2, row + 5), QString::fromUtf8(row[5]));
         const char *const rows[][8] = {
-            {"worked example", "<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C", "Sep  9",
-             "20:04:58", "OFFICE", " CPU Temp", " 45.0 ", "Temp=45.0 C"},
             {"no priority", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
              "OFFICE", " Fan", " 1200 ", "Speed=1200 RPM"},
             {"value without unit", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6", "19:32:12",
              "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
-            {"padded host", "<13>Sep  9 20:04:58 OFFICE  sensor[X]: v=1 u", "Sep  9", "20:04:58", "OFFICE",
-             " X", " 1 ", "v=1 u"},
-            {"spaces inside brackets", "<13>Sep  9 20:04:58 H s[ CPU Temp ]: T=1 C", "Sep  9", "20:04:58",
-             "H", " CPU Temp", " 1 ", "T=1 C"},
-            {"empty tag", "<13>Sep  9 20:04:58 H s[]: T=1 C", "Sep  9", "20:04:58", "H", " ", " 1 ", "T=1 C"},
-            {"space after equals", "<13>Sep  9 20:04:58 H s[A]: Temp= 45.0", "Sep  9", "20:04:58", "H", " A",
-             "  ", "Temp= 45.0"},
-            {"no equals sign", "<13>Sep  9 20:04:58 H s[A]: 45.0 C", "Sep  9", "20:04:58", "H", " A",
-             " 45.0 ", "45.0 C"},
-            {"no equals, no space", "<13>Sep  9 20:04:58 H s[A]: 45.0", "Sep  9", "20:04:58", "H", " A",
-             " 45.0 ", "45.0"},
-            {"several equals", "<13>Sep  9 20:04:58 H s[A]: a=b=c d", "Sep  9", "20:04:58", "H", " A",
-             " b=c ", "a=b=c d"},
-            {"several colons", "<13>Sep  9 20:04:58 H s[A]: x:y=1 u", "Sep  9", "20:04:58", "H", " A", " 1 ",
-             "x:y=1 u"},
-            {"no colon keeps the remainder", "<13>Sep  9 20:04:58 H s[A] T=2 C", "Sep  9", "20:04:58", "H",
-             " A", " 2 ", "s[A] T=2 C"},
-            // No brackets: the previous sensor name stays.
-            {"tag without brackets", "<13>Sep  9 20:04:58 H sensor: T=3 C", "Sep  9", "20:04:58", "H",
-             "(previous)", " 3 ", "T=3 C"},
-            // "]" before "[": the first "]" after the "[" closes the name.
-            {"reversed brackets", "<13>Sep  9 20:04:58 H a]b[CPU]: T=4 C", "Sep  9", "20:04:58", "H", " CPU",
-             " 4 ", "T=4 C"},
-            {"reversed, never closed", "<13>Sep  9 20:04:58 H a]b[CPU: T=5 C", "Sep  9", "20:04:58", "H",
-             "(previous)", " 5 ", "T=5 C"},
             // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
             {"time stamp only", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", "(previous)", "  ",
              ""},
@@ -125,26 +129,9 @@ private slots:
             {"only >", ">", "", "", "OLDHOST", "(previous)", "  ", ""},
             // The first ">" anywhere is taken as the end of the priority.
             {"late >", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", "(previous)", "  ", ""},
-            {"no host space", "<13>Sep  9 20:04:58 lonehost", "Sep  9", "20:04:58", "OLDHOST", "(previous)",
-             " lonehost ", "lonehost"},
-            {"tab is not trimmed", "<13>Sep  9 20:04:58 H s[\tA]: v=1", "Sep  9", "20:04:58", "H", " \tA",
-             " 1 ", "v=1"},
-            {"unicode", "<13>Sep  9 20:04:58 büro s[Temp °C]: T=45,0 °C", "Sep  9", "20:04:58", "büro",
-             " Temp °C", " 45,0 ", "T=45,0 °C"},
             {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
              "(previous)", " msg ", "msg"},
-            // Hostile bytes: each still counted and stored in the grid.
             {"one byte", "x", "?", "", "OLDHOST", "(previous)", "  ", "*"},
-            {"no host name", "<13>Sep  9 20:04:58 sensor[Fan]:", "Sep  9", "20:04:58", "OLDHOST", " Fan",
-             "  ", "*"},
-            {"busybox, no host", "<13>Sep  9 20:04:58 root: Temp=40 C", "Sep  9", "20:04:58", "OLDHOST",
-             "(previous)", " 40 ", "*"},
-            {"several = and :", "<13>Sep  9 20:04:58 H s[A]: a:b=c=d e:f", "Sep  9", "20:04:58", "H", " A",
-             " c=d ", "*"},
-            {"CR LF ending", "<13>Sep  9 20:04:58 H s[A]: T=4\r\n", "Sep  9", "20:04:58", "H", " A", " 4 ",
-             "*"},
-            {"invalid UTF-8 as Latin-1", "<13>Sep  9 20:04:58 H s[T\xb0]: T=5\xb0", "Sep  9", "20:04:58", "H",
-             " T\u00b0", " 5\u00b0 ", "*"},
         };
         for (const auto &row : rows)
             add(row[0], row[1], QString(), QStringList(row + 2, row + 7), QString::fromUtf8(row[7]));
