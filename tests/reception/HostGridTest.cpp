@@ -152,14 +152,11 @@ private slots:
                     scanned = r;
             QCOMPARE(hosts->rowOf(name), scanned);
         }
-        QHash<QString, QString> first;
+        QHash<QString, QString> first; // the first cell seen with each name
         for (int r = 1; r <= hosts->hostcount(); ++r)
             for (int c = HostGrid::FirstNameCol; c <= HostGrid::LastNameCol; c += 2) {
                 const QString name = cell(r, c);
-                auto kept = first.find(name);
-                if (kept == first.end())
-                    kept = first.insert(name, name);
-                QVERIFY(name.isEmpty() || name.isSharedWith(*kept));
+                QVERIFY(name.isEmpty() || name.isSharedWith(*first.insert(name, first.value(name, name))));
             }
         for (const int rows : {grid->Rows(), 3}) { // all rows, then cut down to three
             grid->setRows(rows);

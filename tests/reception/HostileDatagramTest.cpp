@@ -8,15 +8,10 @@
 
 // Whatever bytes arrive, each datagram is counted and ends in a defined grid state; the bytes of each
 // shape and where they land are in the reading parser's table.
+using namespace Qt::StringLiterals;
+
 class HostileDatagramTest : public QObject {
     Q_OBJECT
-
-    static QByteArray allBytes() {
-        QByteArray b;
-        for (int i = 0; i < 256; ++i)
-            b += char(i);
-        return b;
-    }
 
 private slots:
     void maximumDatagramKeepsEveryFieldWithinItsCap() {
@@ -27,10 +22,10 @@ private slots:
         big += QByteArray(200, 'h') + " s[" + QByteArray(30000, 'n') + "]: v=" + QByteArray(65507, 'v');
         big.truncate(65507);
         reception.processDatagram(big);
-        QCOMPARE(reception.ReceivedBytes.text(), QStringLiteral("65507"));
+        QCOMPARE(reception.ReceivedBytes.text(), u"65507"_s);
         for (int c = 0; c < FlexGrid::Columns; ++c)
             QVERIFY(grid.textAt(1, c).size() <= 257); // 255 and the padding spaces
-        QCOMPARE(grid.textAt(1, 0), QString(200, QLatin1Char('h')));
+        QCOMPARE(grid.textAt(1, 0), QString(200, u'h'));
     }
 
     // The same bytes over a real socket, as fast as they can be sent: all counted, nothing stops.
@@ -39,9 +34,12 @@ private slots:
         FlexGrid grid;
         DatagramReception reception(socket, grid);
         QVERIFY(socket.bindPort(0));
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all += char(i);
         const QList<QByteArray> shapes{QByteArray(),
                                        QByteArray(">"),
-                                       allBytes(),
+                                       all,
                                        QByteArray(65507, '['),
                                        QByteArray("<13>Sep  9 20:04:58 H s[A]: T=1\r\n"),
                                        QByteArray("\xff\xfe\x00", 3)};
