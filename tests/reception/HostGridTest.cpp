@@ -73,6 +73,8 @@ private slots:
         QTest::newRow("names differing in surrounding spaces share a slot")
             << "H| CPU Temp| 1 /H|   CPU Temp  | 2 "
             << "1,3=   CPU Temp  /1,4= 2 /1,5=" << 3 << 1;
+        QTest::newRow("only spaces are trimmed from a name") << "H| \tA| 1 /H| A| 2 /H|   | 3 "
+                                                             << "1,3= \tA/1,5= A/1,129=   " << 129 << 1;
         QTest::newRow("host names are exact keys, the empty one too")
             << "office| A| 1 /OFFICE| A| 2 /office | A| 3 /| A| 4 /| A| 5 "
             << "1,4= 1 /2,4= 2 /3,0=office /4,0=/4,4= 5 " << 3 << 4;

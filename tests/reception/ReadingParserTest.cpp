@@ -201,12 +201,6 @@ private slots:
         QCOMPARE(r.hostname, u"OLDHOST"_s);
     }
 
-    void trimTouchesSpacesOnly() {
-        QCOMPARE(ReadingParser::trim(u"  a b  "), QStringView(u"a b"));
-        QCOMPARE(ReadingParser::trim(u"\ta\t"), QStringView(u"\ta\t"));
-        QCOMPARE(ReadingParser::trim(u"   "), QStringView());
-    }
-
     // The parser writes changed fields into their own buffers, in place where nothing else holds them; a
     // text that someone else still holds (a grid cell) keeps its value, and what a line lacks carries over.
     void fieldsAreRewrittenButNeverAHeldOne() {

@@ -12,8 +12,6 @@
 #include <QTest>
 #include <QUdpSocket>
 
-#include <memory>
-
 // logger sends to a real rsyslogd (Debian's, unpacked by scripts/fetch-rsyslog and run with a
 // configuration of its own), which forwards in each of its three formats to a monitor of its own; every
 // monitor shows the sender's host, not the relay's, with both readings.
@@ -49,7 +47,7 @@ private slots:
         };
         const char *formats[] = {"RSYSLOG_TraditionalForwardFormat", "RSYSLOG_ForwardFormat",
                                  "RSYSLOG_SyslogProtocol23Format"};
-        std::unique_ptr<Monitor> monitors[3];
+        Monitor monitors[3];
         QTemporaryDir dir;
         QUdpSocket probe; // a free port for the relay's input
         QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
@@ -61,11 +59,10 @@ input(type="imudp" address="127.0.0.1" port="%2")
 )"_s.arg(dir.path())
                            .arg(relayPort);
         for (int i = 0; i < 3; ++i) {
-            monitors[i] = std::make_unique<Monitor>();
-            monitors[i]->reception.hostGrid.writeHeaderRow();
-            QVERIFY(monitors[i]->socket.bindPort(0));
+            monitors[i].reception.hostGrid.writeHeaderRow();
+            QVERIFY(monitors[i].socket.bindPort(0));
             conf += uR"(action(type="omfwd" target="127.0.0.1" port="%1" protocol="udp" template="%2"))"_s
-                        .arg(monitors[i]->socket.localPort())
+                        .arg(monitors[i].socket.localPort())
                         .arg(QLatin1String(formats[i])) +
                     u'\n';
         }
@@ -88,7 +85,7 @@ input(type="imudp" address="127.0.0.1" port="%2")
         QUdpSocket sender;
         QTRY_VERIFY_WITH_TIMEOUT(
             (sender.writeDatagram("<13>Sep  9 20:04:58 probe p[x]: v=0", QHostAddress::LocalHost, relayPort),
-             monitors[0]->reception.statistics().accepted > 0),
+             monitors[0].reception.statistics().accepted > 0),
             10000);
 
         for (const QStringList &args : {QStringList{"--rfc3164", "-t", "sensor[Fan1]", "Speed=1200 RPM"},
@@ -101,8 +98,8 @@ input(type="imudp" address="127.0.0.1" port="%2")
 
         const QString host = QSysInfo::machineHostName().section(u'.', 0, 0);
         for (int i = 0; i < 3; ++i) {
-            DatagramReception &rx = monitors[i]->reception;
-            const FlexGrid &grid = monitors[i]->grid;
+            DatagramReception &rx = monitors[i].reception;
+            const FlexGrid &grid = monitors[i].grid;
             // The protocol format turns a BSD tag "sensor[Fan1]" into application "sensor", process id
             // "Fan1": only the RFC 5424 reading keeps its name through it.
             const auto holds = [&](const QString &name, const QString &value) {
