@@ -57,58 +57,49 @@ private slots:
     // Each row: the readings (and "!": the grid's text is bounded to what it holds now, "!!": the bound is
     // lifted), then the cells they must leave as row,column=text (an empty text: the cell stays empty), the
     // slot the last reading went to (0: none, -1: not checked) and the number of hosts.
+    static void row(const char *name, const char *readings, const char *cells, int slot, int hosts) {
+        QTest::newRow(name) << readings << cells << slot << hosts;
+    }
     void readingsLand_data() {
         QTest::addColumn<QString>("readings");
         QTest::addColumn<QString>("cells");
         QTest::addColumn<int>("slot");
         QTest::addColumn<int>("hostCount");
-        QTest::newRow("first reading makes row 1, under the header")
-            << "OFFICE| CPU Temp| 45.0 "
-            << "0,0=/0,1=Date/0,2=Time/64*0,%n=Name/64*0,%v=Value/1,0=OFFICE/1,1=Sep  9/1,2=20:04:58/"
-               "1,3= CPU Temp/1,4= 45.0 /1,5="
-            << 3 << 1;
-        QTest::newRow("same sensor overwrites, a second goes right")
-            << "OFFICE| CPU Temp| 45.0 /OFFICE| CPU Temp| 46.5 |20:05:00/OFFICE| Fan| 1200 |20:05:01"
-            << "1,2=20:05:01/1,4= 46.5 /1,5= Fan/1,6= 1200 /1,7=" << 5 << 1;
-        QTest::newRow("names differing in surrounding spaces share a slot")
-            << "H| CPU Temp| 1 /H|   CPU Temp  | 2 "
-            << "1,3=   CPU Temp  /1,4= 2 /1,5=" << 3 << 1;
-        QTest::newRow("only spaces are trimmed from a name") << "H| \tA| 1 /H| A| 2 /H|   | 3 "
-                                                             << "1,3= \tA/1,5= A/1,129=   " << 129 << 1;
-        QTest::newRow("host names are exact keys, the empty one too")
-            << "office| A| 1 /OFFICE| A| 2 /office | A| 3 /| A| 4 /| A| 5 "
-            << "1,4= 1 /2,4= 2 /3,0=office /4,0=/4,4= 5 " << 3 << 4;
-        QTest::newRow("65th sensor dropped, its time too") << "64*H| S%i| 1 /H| S64| 64 |23:59:59"
-                                                           << "64*1,%n= S%i/1,2=20:04:58" << 0 << 1;
-        QTest::newRow("a known sensor updates when all slots are full")
-            << "64*H| S%i| 1 /H| S64| 64 /H| S10| new |20:05:00"
-            << "1,24= new /1,2=20:05:00" << 23 << 1;
-        QTest::newRow("empty tag takes the last empty slot") << "H| A| 1 /H| | e "
-                                                             << "1,129= /1,130= e " << 129 << 1;
-        QTest::newRow("a new name takes the first empty slot, not the empty tag's")
-            << "H| A| 1 /H| | e /H| B| 2 "
-            << "1,5= B/1,129= " << 5 << 1;
-        QTest::newRow("once every other slot is taken, a new name takes the empty tag's")
-            << "63*H| F%i| x /H| | e /H| Last| z "
-            << "1,127= F62/1,129= Last/1,130= z " << 129 << 1;
-        QTest::newRow("hosts beyond the last row are dropped")
-            << "32767*%i| A| 1 /one too many| A| 1 /5| A| still "
-            << "32767,0=32766/6,4= still " << 3 << HostGrid::MaxHosts;
+        row("first reading makes row 1, under the header", "OFFICE| CPU Temp| 45.0 ",
+            "0,0=/0,1=Date/0,2=Time/64*0,%n=Name/64*0,%v=Value/1,0=OFFICE/1,1=Sep  9/1,2=20:04:58/"
+            "1,3= CPU Temp/1,4= 45.0 /1,5=",
+            3, 1);
+        row("same sensor overwrites, a second goes right",
+            "OFFICE| CPU Temp| 45.0 /OFFICE| CPU Temp| 46.5 |20:05:00/OFFICE| Fan| 1200 |20:05:01",
+            "1,2=20:05:01/1,4= 46.5 /1,5= Fan/1,6= 1200 /1,7=", 5, 1);
+        row("names differing in surrounding spaces share a slot", "H| CPU Temp| 1 /H|   CPU Temp  | 2 ",
+            "1,3=   CPU Temp  /1,4= 2 /1,5=", 3, 1);
+        row("only spaces are trimmed from a name", "H| \tA| 1 /H| A| 2 /H|   | 3 ",
+            "1,3= \tA/1,5= A/1,129=   ", 129, 1);
+        row("host names are exact keys, the empty one too",
+            "office| A| 1 /OFFICE| A| 2 /office | A| 3 /| A| 4 /| A| 5 ",
+            "1,4= 1 /2,4= 2 /3,0=office /4,0=/4,4= 5 ", 3, 4);
+        row("65th sensor dropped, its time too", "64*H| S%i| 1 /H| S64| 64 |23:59:59",
+            "64*1,%n= S%i/1,2=20:04:58", 0, 1);
+        row("a known sensor updates when all slots are full",
+            "64*H| S%i| 1 /H| S64| 64 /H| S10| new |20:05:00", "1,24= new /1,2=20:05:00", 23, 1);
+        row("empty tag takes the last empty slot", "H| A| 1 /H| | e ", "1,129= /1,130= e ", 129, 1);
+        row("a new name takes the first empty slot, not the empty tag's", "H| A| 1 /H| | e /H| B| 2 ",
+            "1,5= B/1,129= ", 5, 1);
+        row("once every other slot is taken, a new name takes the empty tag's",
+            "63*H| F%i| x /H| | e /H| Last| z ", "1,127= F62/1,129= Last/1,130= z ", 129, 1);
+        row("hosts beyond the last row are dropped", "32767*%i| A| 1 /one too many| A| 1 /5| A| still ",
+            "32767,0=32766/6,4= still ", 3, HostGrid::MaxHosts);
         // Past its text bound the grid takes no reading that would grow it; the others still land.
-        QTest::newRow("at the text bound a value of the same size lands")
-            << "A| CPU| 45.0 /!/A| CPU| 46.5 |20:05:00"
-            << "1,4= 46.5 /1,2=20:05:00" << 3 << 1;
-        QTest::newRow("a shorter one lands") << "A| CPU| 45.0 /!/A| CPU| 1|20:05:01"
-                                             << "1,4= 1/1,2=20:05:01" << 3 << 1;
-        QTest::newRow("a longer one is dropped, its time too")
-            << "A| CPU| 45.0 /!/A| CPU| 1|20:05:01/A| CPU| 123456 |23:00:00"
-            << "1,4= 1/1,2=20:05:01" << 3 << 1;
-        QTest::newRow("a new sensor is dropped") << "A| CPU| 45.0 /!/A| Fan| 1"
-                                                 << "1,5=/1,6=" << 5 << 1;
-        QTest::newRow("a new host is dropped") << "A| CPU| 45.0 /!/B| CPU| 1"
-                                               << "1,0=A" << -1 << 1;
-        QTest::newRow("a new host lands once the bound is lifted") << "A| CPU| 45.0 /!/B| CPU| 1/!!/B| CPU| 1"
-                                                                   << "2,0=B/2,4= 1" << 3 << 2;
+        row("at the text bound a value of the same size lands", "A| CPU| 45.0 /!/A| CPU| 46.5 |20:05:00",
+            "1,4= 46.5 /1,2=20:05:00", 3, 1);
+        row("a shorter one lands", "A| CPU| 45.0 /!/A| CPU| 1|20:05:01", "1,4= 1/1,2=20:05:01", 3, 1);
+        row("a longer one is dropped, its time too",
+            "A| CPU| 45.0 /!/A| CPU| 1|20:05:01/A| CPU| 123456 |23:00:00", "1,4= 1/1,2=20:05:01", 3, 1);
+        row("a new sensor is dropped", "A| CPU| 45.0 /!/A| Fan| 1", "1,5=/1,6=", 5, 1);
+        row("a new host is dropped", "A| CPU| 45.0 /!/B| CPU| 1", "1,0=A", -1, 1);
+        row("a new host lands once the bound is lifted", "A| CPU| 45.0 /!/B| CPU| 1/!!/B| CPU| 1",
+            "2,0=B/2,4= 1", 3, 2);
     }
     void readingsLand() {
         QFETCH(QString, readings);
