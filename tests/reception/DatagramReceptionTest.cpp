@@ -86,36 +86,33 @@ private slots:
     // The unit of a reading travels from the datagram into its value cell's tooltip, while the cell's
     // text stays the value alone.
     void unitInTooltip_data() {
-        QTest::addColumn<QByteArray>("first");
-        QTest::addColumn<QByteArray>("then");
+        QTest::addColumn<QByteArrayList>("datagrams");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("tooltip");
-        const QByteArray bsd = "<13>Sep  9 20:04:58 office sensor[CPU Temp]: ", none;
+        const QByteArray bsd = "<13>Sep  9 20:04:58 office sensor[CPU Temp]: ";
         const QByteArray rfc = "<13>1 2026-09-09T20:04:58Z office sensor[CPU Temp] - - ";
-        QTest::newRow("unit") << bsd + "Temp=45.0 C" << none << " 45.0 " << u"45.0 C"_s;
-        QTest::newRow("no unit") << bsd + "Temp=45.0" << none << " 45.0 " << u"45.0"_s;
+        QTest::newRow("unit") << QByteArrayList{bsd + "Temp=45.0 C"} << " 45.0 " << u"45.0 C"_s;
+        QTest::newRow("no unit") << QByteArrayList{bsd + "Temp=45.0"} << " 45.0 " << u"45.0"_s;
         QTest::newRow("spaces around the unit")
-            << bsd + "Temp=45.0    C  " << none << " 45.0 " << u"45.0 C"_s;
+            << QByteArrayList{bsd + "Temp=45.0    C  "} << " 45.0 " << u"45.0 C"_s;
         QTest::newRow("unit of several words")
-            << bsd + "Fan=1200 RPM (max)" << none << " 1200 " << u"1200 RPM (max)"_s;
-        QTest::newRow("rfc 5424") << rfc + "Temp=45.0 C" << none << " 45.0 " << u"45.0 C"_s;
-        QTest::newRow("next reading drops it") << bsd + "Temp=45.0 C" << bsd + "Temp=46.0"
-                                               << " 46.0 " << u"46.0"_s;
-        QTest::newRow("next reading changes it") << bsd + "Temp=45.0 C" << bsd + "Temp=113.0 F"
-                                                 << " 113.0 " << u"113.0 F"_s;
+            << QByteArrayList{bsd + "Fan=1200 RPM (max)"} << " 1200 " << u"1200 RPM (max)"_s;
+        QTest::newRow("rfc 5424") << QByteArrayList{rfc + "Temp=45.0 C"} << " 45.0 " << u"45.0 C"_s;
+        QTest::newRow("next reading drops it")
+            << QByteArrayList{bsd + "Temp=45.0 C", bsd + "Temp=46.0"} << " 46.0 " << u"46.0"_s;
+        QTest::newRow("next reading changes it")
+            << QByteArrayList{bsd + "Temp=45.0 C", bsd + "Temp=113.0 F"} << " 113.0 " << u"113.0 F"_s;
     }
     void unitInTooltip() {
-        QFETCH(QByteArray, first);
-        QFETCH(QByteArray, then);
+        QFETCH(QByteArrayList, datagrams);
         QFETCH(QString, tooltip);
         UdpSocket socket;
         FlexGrid grid;
         grid.setClock([] { return qint64(5000); });
         grid.setWriteTime(5000);
         DatagramReception rx(socket, grid);
-        rx.processDatagram(first);
-        if (!then.isEmpty())
-            rx.processDatagram(then);
+        for (const QByteArray &d : datagrams)
+            rx.processDatagram(d);
         grid.flush();
         QTEST(grid.textAt(1, 4), "value");
         QCOMPARE(grid.data(grid.index(0, 3), Qt::ToolTipRole).toString(), tooltip + u", 0 s ago"_s);
