@@ -33,12 +33,10 @@ class ReadSchedulingTest : public QObject {
                 order << d.sliced(d.lastIndexOf('=') + 1).trimmed().toInt();
             });
         }
-        // The sensor of host H<h>, as name and value: one sensor per host, so its first slot.
+        // Host H<h> as its row shows it: host, sensor name and value (one sensor per host: its first slot).
         QString value(int host) const {
-            for (int r = 1; r < grid.Rows(); ++r)
-                if (grid.textAt(r, 0) == QStringLiteral("H%1").arg(host))
-                    return grid.textAt(r, 3) + u'=' + grid.textAt(r, 4).trimmed();
-            return QString();
+            const int r = reception.hostGrid.rowOf(u"H%1"_s.arg(host));
+            return r ? grid.textAt(r, 0) + grid.textAt(r, 3) + u'=' + grid.textAt(r, 4).trimmed() : QString();
         }
     };
 
@@ -83,11 +81,12 @@ private slots:
             QCOMPARE(r.order[i], i);
         // Stored in order too: each host's cell holds the last reading it sent.
         for (int h = 0; h < 5 && h < total; ++h)
-            QCOMPARE(r.value(h), u" Seq=%1"_s.arg(total - 1 - (total - 1 - h) % 5));
+            QCOMPARE(r.value(h), u"H%1 Seq=%2"_s.arg(h).arg(total - 1 - (total - 1 - h) % 5));
         QTRY_VERIFY(counters.count() >= 1);
         QVERIFY(counters.count() <= total); // at most once per frame, not once per datagram
         out.writeDatagram(reading(total), QHostAddress::LocalHost, r.socket.localPort());
-        QTRY_COMPARE_WITH_TIMEOUT(r.value(total % 5), u" Seq=%1"_s.arg(total), FrameTimer::FrameMs);
+        QTRY_COMPARE_WITH_TIMEOUT(r.value(total % 5), u"H%1 Seq=%2"_s.arg(total % 5).arg(total),
+                                  FrameTimer::FrameMs);
         QCOMPARE(r.reception.PacketsReceived.value(), double(total + 1));
     }
 };

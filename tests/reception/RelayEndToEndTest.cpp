@@ -53,11 +53,10 @@ private slots:
         QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
         const quint16 relayPort = probe.localPort();
         probe.close();
-        QString conf = uR"(global(workDirectory="%1" localHostname="zarare-relay")
-module(load="imudp")
-input(type="imudp" address="127.0.0.1" port="%2")
-)"_s.arg(dir.path())
-                           .arg(relayPort);
+        QString conf =
+            u"global(workDirectory=\"%1\" localHostname=\"zarare-relay\")\nmodule(load=\"imudp\")\n"
+            "input(type=\"imudp\" address=\"127.0.0.1\" port=\"%2\")\n"_s.arg(dir.path())
+                .arg(relayPort);
         for (int i = 0; i < 3; ++i) {
             monitors[i].reception.hostGrid.writeHeaderRow();
             QVERIFY(monitors[i].socket.bindPort(0));
