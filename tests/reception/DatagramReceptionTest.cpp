@@ -6,8 +6,16 @@
 #include "reception/TrafficCounter.h"
 
 #include <QTest>
+#include <QUdpSocket>
 
 using namespace Qt::StringLiterals;
+
+// A reception of its own, over a socket that is not bound unless a case binds it.
+struct Receiver {
+    UdpSocket socket;
+    FlexGrid grid;
+    DatagramReception rx{socket, grid};
+};
 
 class DatagramReceptionTest : public QObject {
     Q_OBJECT
@@ -73,14 +81,12 @@ private slots:
     }
 
     void unplaceableReadingsAreStillCounted() {
-        UdpSocket socket;
-        FlexGrid grid;
-        DatagramReception reception(socket, grid);
+        Receiver r;
         for (int i = 0; i < 65; ++i)
-            reception.processDatagram(u"<13>Sep  9 20:04:58 H s[S%1]: v=1"_s.arg(i).toUtf8());
-        reception.processDatagram(QByteArray());
-        QCOMPARE(reception.PacketsReceived.text(), u"66"_s);
-        QCOMPARE(reception.hostGrid.hostcount(), 1);
+            r.rx.processDatagram(u"<13>Sep  9 20:04:58 H s[S%1]: v=1"_s.arg(i).toUtf8());
+        r.rx.processDatagram(QByteArray());
+        QCOMPARE(r.rx.PacketsReceived.text(), u"66"_s);
+        QCOMPARE(r.rx.hostGrid.hostcount(), 1);
     }
 
     // The unit of a reading travels from the datagram into its value cell's tooltip, while the cell's
@@ -106,35 +112,70 @@ private slots:
     void unitInTooltip() {
         QFETCH(QByteArrayList, datagrams);
         QFETCH(QString, tooltip);
-        UdpSocket socket;
-        FlexGrid grid;
-        grid.setClock([] { return qint64(5000); });
-        grid.setWriteTime(5000);
-        DatagramReception rx(socket, grid);
+        Receiver r;
+        r.grid.setClock([] { return qint64(5000); });
+        r.grid.setWriteTime(5000);
         for (const QByteArray &d : datagrams)
-            rx.processDatagram(d);
-        grid.flush();
-        QTEST(grid.textAt(1, 4), "value");
-        QCOMPARE(grid.data(grid.index(0, 3), Qt::ToolTipRole).toString(), tooltip + u", 0 s ago"_s);
+            r.rx.processDatagram(d);
+        r.grid.flush();
+        QTEST(r.grid.textAt(1, 4), "value");
+        QCOMPARE(r.grid.data(r.grid.index(0, 3), Qt::ToolTipRole).toString(), tooltip + u", 0 s ago"_s);
     }
 
     // Every datagram may bring a unit never seen: only so many are kept, and the rest show none
     // rather than growing memory without bound.
     void unitsAreBounded() {
-        UdpSocket socket;
-        FlexGrid grid;
-        grid.setWriteTime(0);
-        DatagramReception rx(socket, grid);
-        const auto send = [&rx](int n) {
-            rx.processDatagram("<13>Sep  9 20:04:58 office sensor[S]: v=1 u" + QByteArray::number(n));
+        Receiver r;
+        r.grid.setWriteTime(0);
+        const auto send = [&r](int n) {
+            r.rx.processDatagram("<13>Sep  9 20:04:58 office sensor[S]: v=1 u" + QByteArray::number(n));
         };
         for (int n = 1; n < FlexGrid::MaxUnits; ++n)
             send(n);
-        QCOMPARE(grid.unitAt(1, 4), u"u%1"_s.arg(FlexGrid::MaxUnits - 1));
+        QCOMPARE(r.grid.unitAt(1, 4), u"u%1"_s.arg(FlexGrid::MaxUnits - 1));
         send(FlexGrid::MaxUnits);
-        QVERIFY(grid.unitAt(1, 4).isEmpty());
+        QVERIFY(r.grid.unitAt(1, 4).isEmpty());
         send(7); // a unit kept before is still found
-        QCOMPARE(grid.unitAt(1, 4), u"u7"_s);
+        QCOMPARE(r.grid.unitAt(1, 4), u"u7"_s);
+    }
+
+    // Whatever bytes arrive, each datagram is counted and ends in a defined grid state (the bytes of each
+    // shape and where they land are rows of the reading parser's table).
+    void maximumDatagramKeepsEveryFieldWithinItsCap() {
+        Receiver r;
+        QByteArray big("<13>Sep  9 20:04:58 ");
+        big += QByteArray(200, 'h') + " s[" + QByteArray(30000, 'n') + "]: v=" + QByteArray(65507, 'v');
+        big.truncate(65507);
+        r.rx.processDatagram(big);
+        QCOMPARE(r.rx.ReceivedBytes.text(), u"65507"_s);
+        for (int c = 0; c < FlexGrid::Columns; ++c)
+            QVERIFY(r.grid.textAt(1, c).size() <= 257); // 255 and the padding spaces
+        QCOMPARE(r.grid.textAt(1, 0), QString(200, u'h'));
+    }
+
+    // The same bytes over a real socket, as fast as they can be sent: all counted, nothing stops.
+    void floodOfHostileDatagramsOverLoopback() {
+        Receiver r;
+        QVERIFY(r.socket.bindPort(0));
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all += char(i);
+        const QByteArrayList shapes = QByteArrayList() << QByteArray() << ">" << all << QByteArray(65507, '[')
+                                                       << "<13>Sep  9 20:04:58 H s[A]: T=1\r\n"
+                                                       << QByteArray("\xff\xfe\x00", 3);
+        QUdpSocket out;
+        qint64 bytes = 0;
+        const int rounds = 50;
+        for (int i = 0; i < rounds; ++i) {
+            for (const QByteArray &d : shapes) {
+                QCOMPARE(out.writeDatagram(d, QHostAddress::LocalHost, r.socket.localPort()),
+                         qint64(d.size()));
+                bytes += d.size();
+            }
+            QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE(r.rx.PacketsReceived.value(), double(rounds * shapes.size()));
+        QCOMPARE(r.rx.ReceivedBytes.value(), double(bytes));
     }
 };
 
