@@ -66,23 +66,6 @@ private slots:
             ++captured;
         }
         QVERIFY(captured >= 10);
-        const char *const edges[][7] = {
-            {"5424, no host", "<13>1 2026-01-31T23:59:60Z - sensor[t] - - - v=1", "Jan 31", "23:59:60",
-             "192.0.2.7", " t", " 1 "},
-            {"5424, bracket in a quoted value, byte-order mark",
-             "<13>1 2026-10-10T01:02:03.5-07:00 h a[b] 1 m [x y=\"a]\\\"b\"][z] \uFEFFv=2 C", "Oct 10",
-             "01:02:03", "h", " b", " 2 "},
-            {"5424, tag without brackets", "<13>1 2026-10-10T01:02:03Z h app - - - v=3", "Oct 10", "01:02:03",
-             "h", "(previous)", " 3 "},
-            {"ISO stamp, no host", "<13>2026-02-03T04:05:06+01:00 s[x]: v=4", "Feb  3", "04:05:06",
-             "192.0.2.7", " x", " 4 "},
-            {"no host, bare tag with colon", "<13>Mar 13 10:11:12 app: v=5", "Mar 13", "10:11:12",
-             "192.0.2.7", "(previous)", " 5 "},
-            {"BSD, IPv6 host stays a host", "<13>Mar 13 10:11:12 fd00::1 s[x]: v=6", "Mar 13", "10:11:12",
-             "fd00::1", " x", " 6 "},
-        };
-        for (const auto &e : edges)
-            add(e[0], e[1], u"192.0.2.7"_s, QStringList(e + 2, e + 7), u"*"_s);
         // Lines of the stamp "<13>Sep  9 20:04:58 " and what follows it, then those of other stamps.
         const char *const stamped[][6] = {
             {"worked example", "OFFICE sensor[CPU Temp]: Temp=45.0 C", "OFFICE", " CPU Temp", " 45.0 ",
@@ -114,24 +97,39 @@ private slots:
         for (const auto &row : stamped)
             add(row[0], QByteArray("<13>Sep  9 20:04:58 ") + row[1], QString(),
                 QStringList{"Sep  9", "20:04:58"} + QStringList(row + 2, row + 5), QString::fromUtf8(row[5]));
-        const char *const rows[][8] = {
-            {"no priority", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
+        // Lines of other stamps; a sender "-": none. The rest: "*" is not checked.
+        const char *const rows[][9] = {
+            {"5424, no host", "192.0.2.7", "<13>1 2026-01-31T23:59:60Z - sensor[t] - - - v=1", "Jan 31",
+             "23:59:60", "192.0.2.7", " t", " 1 ", "*"},
+            {"5424, bracket in a quoted value, byte-order mark", "192.0.2.7",
+             "<13>1 2026-10-10T01:02:03.5-07:00 h a[b] 1 m [x y=\"a]\\\"b\"][z] \uFEFFv=2 C", "Oct 10",
+             "01:02:03", "h", " b", " 2 ", "*"},
+            {"5424, tag without brackets", "192.0.2.7", "<13>1 2026-10-10T01:02:03Z h app - - - v=3",
+             "Oct 10", "01:02:03", "h", "(previous)", " 3 ", "*"},
+            {"ISO stamp, no host", "192.0.2.7", "<13>2026-02-03T04:05:06+01:00 s[x]: v=4", "Feb  3",
+             "04:05:06", "192.0.2.7", " x", " 4 ", "*"},
+            {"no host, bare tag with colon", "192.0.2.7", "<13>Mar 13 10:11:12 app: v=5", "Mar 13",
+             "10:11:12", "192.0.2.7", "(previous)", " 5 ", "*"},
+            {"BSD, IPv6 host stays a host", "192.0.2.7", "<13>Mar 13 10:11:12 fd00::1 s[x]: v=6", "Mar 13",
+             "10:11:12", "fd00::1", " x", " 6 ", "*"},
+            {"no priority", "-", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
              "OFFICE", " Fan", " 1200 ", "Speed=1200 RPM"},
-            {"value without unit", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6", "19:32:12",
-             "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
+            {"value without unit", "-", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6",
+             "19:32:12", "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
             // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
-            {"time stamp only", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", "(previous)", "  ",
-             ""},
-            {"empty", "", "", "", "OLDHOST", "(previous)", "  ", ""},
-            {"only >", ">", "", "", "OLDHOST", "(previous)", "  ", ""},
+            {"time stamp only", "-", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", "(previous)",
+             "  ", ""},
+            {"empty", "-", "", "", "", "OLDHOST", "(previous)", "  ", ""},
+            {"only >", "-", ">", "", "", "OLDHOST", "(previous)", "  ", ""},
             // The first ">" anywhere is taken as the end of the priority.
-            {"late >", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", "(previous)", "  ", ""},
-            {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
-             "(previous)", " msg ", "msg"},
-            {"one byte", "x", "?", "", "OLDHOST", "(previous)", "  ", "*"},
+            {"late >", "-", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", "(previous)", "  ", ""},
+            {"RFC 5424", "-", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12",
+             "host", "(previous)", " msg ", "msg"},
+            {"one byte", "-", "x", "?", "", "OLDHOST", "(previous)", "  ", "*"},
         };
         for (const auto &row : rows)
-            add(row[0], row[1], QString(), QStringList(row + 2, row + 7), QString::fromUtf8(row[7]));
+            add(row[0], row[2], row[1] == "-"_L1 ? QString() : QString::fromUtf8(row[1]),
+                QStringList(row + 3, row + 8), QString::fromUtf8(row[8]));
         // Every remainder is capped at 255 characters: after the priority, the 26 before the value and 229
         // of it.
         const QString v229(229, 'v'_L1);
