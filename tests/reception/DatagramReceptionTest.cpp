@@ -18,6 +18,7 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
 // A reception of its own, over a socket that is not bound unless a case binds it.
 struct Receiver {
     UdpSocket socket;
@@ -48,14 +49,15 @@ struct Stream : Receiver {
     }
 };
 
+void unavailable(const QString &why) {
+    if (qgetenv("CI") == "true")
+        QFAIL(qPrintable(why));
+    QSKIP(qPrintable(why));
+}
+} // namespace
+
 class DatagramReceptionTest : public QObject {
     Q_OBJECT
-    static void unavailable(const QString &why) {
-        if (qgetenv("CI") == "true")
-            QFAIL(qPrintable(why));
-        QSKIP(qPrintable(why));
-    }
-
 private slots:
     void bytesToText_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -292,15 +294,13 @@ private slots:
         probe.close();
         QString conf =
             u"global(workDirectory=\"%1\" localHostname=\"zarare-relay\")\nmodule(load=\"imudp\")\n"
-            "input(type=\"imudp\" address=\"127.0.0.1\" port=\"%2\")\n"_s.arg(dir.path())
-                .arg(relayPort);
+            "input(type=\"imudp\" address=\"127.0.0.1\" port=\"%2\")\n"_s.arg(dir.path(),
+                                                                              QString::number(relayPort));
         for (int i = 0; i < 3; ++i) {
-            monitors[i].rx.hostGrid.writeHeaderRow();
             QVERIFY(monitors[i].socket.bindPort(0));
-            conf += uR"(action(type="omfwd" target="127.0.0.1" port="%1" protocol="udp" template="%2"))"_s
-                        .arg(monitors[i].socket.localPort())
-                        .arg(QLatin1String(formats[i])) +
-                    u'\n';
+            conf +=
+                u"action(type=\"omfwd\" target=\"127.0.0.1\" port=\"%1\" protocol=\"udp\" template=\"%2\")\n"_s
+                    .arg(QString::number(monitors[i].socket.localPort()), QLatin1String(formats[i]));
         }
         QFile file(dir.filePath(u"rsyslog.conf"_s));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(conf.toUtf8()) == conf.toUtf8().size());
