@@ -1,111 +1,184 @@
 #include "reception/ReadingParser.h"
 #include "TestRegistry.h"
+#include "grid/FlexGrid.h"
+#include "net/UdpSocket.h"
+#include "reception/DatagramReception.h"
+#include "reception/DatagramText.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QHostAddress>
+#include <QLocale>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+SenderAddress senderOf(const QString &text) {
+    const QHostAddress a(text);
+    return a.protocol() == QAbstractSocket::IPv4Protocol ? SenderAddress::v4(a.toIPv4Address())
+                                                         : SenderAddress::v6(a.toIPv6Address().c);
+}
+
+QString bsdStamp(const QDateTime &t) { // as date|time
+    return QLocale::c().monthName(t.date().month(), QLocale::ShortFormat) +
+           u" %1|"_s.arg(t.date().day(), 2, 10, ' '_L1) + t.toString(u"HH:mm:ss"_s);
+}
+} // namespace
+
+// Lines of every layout and hostile bytes, cut into their fields, counted and stored in the grid: first the
+// lines real syslog senders and relays write, as captured in data/syslog-senders.txt, then lines built to
+// probe each field's edge. Each comes after a reading of host "OLDHOST", sensor " Old"; "(previous)" as
+// sensor name: the line has no bracketed tag, keeps that name and is counted as not understood, as is a
+// line without a value.
 class ReadingParserTest : public QObject {
     Q_OBJECT
 
-    static ReadingParser parsed(const QString &datagram) {
-        ReadingParser r;
-        r.hostname = u"OLDHOST"_s;
-        r.sensorname = u" Old"_s;
-        r.udpdata = datagram;
-        r.parseudp();
-        return r;
-    }
-
 private slots:
     void fields_data() {
-        const char *columns[] = {"datagram", "date", "time", "host", "sensor", "value", "rest"};
-        for (const char *column : columns)
-            QTest::addColumn<QString>(column);
-        // Before each row the host was "OLDHOST" and the sensor name " Old".
-        const char *const rows[][8] = {
-            {"worked example", "<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C", "Sep  9",
-             "20:04:58", "OFFICE", " CPU Temp", " 45.0 ", "Temp=45.0 C"},
-            {"no priority", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
-             "OFFICE", " Fan", " 1200 ", "Speed=1200 RPM"},
-            {"value without unit", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6", "19:32:12",
-             "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
-            {"padded host", "<13>Sep  9 20:04:58 OFFICE  sensor[X]: v=1 u", "Sep  9", "20:04:58", "OFFICE",
-             " X", " 1 ", "v=1 u"},
-            {"spaces inside brackets", "<13>Sep  9 20:04:58 H s[ CPU Temp ]: T=1 C", "Sep  9", "20:04:58",
-             "H", " CPU Temp", " 1 ", "T=1 C"},
-            {"empty tag", "<13>Sep  9 20:04:58 H s[]: T=1 C", "Sep  9", "20:04:58", "H", " ", " 1 ", "T=1 C"},
-            {"space after equals", "<13>Sep  9 20:04:58 H s[A]: Temp= 45.0", "Sep  9", "20:04:58", "H", " A",
-             "  ", "Temp= 45.0"},
-            {"no equals sign", "<13>Sep  9 20:04:58 H s[A]: 45.0 C", "Sep  9", "20:04:58", "H", " A",
-             " 45.0 ", "45.0 C"},
-            {"no equals, no space", "<13>Sep  9 20:04:58 H s[A]: 45.0", "Sep  9", "20:04:58", "H", " A",
-             " 45.0 ", "45.0"},
-            {"several equals", "<13>Sep  9 20:04:58 H s[A]: a=b=c d", "Sep  9", "20:04:58", "H", " A",
-             " b=c ", "a=b=c d"},
-            {"several colons", "<13>Sep  9 20:04:58 H s[A]: x:y=1 u", "Sep  9", "20:04:58", "H", " A", " 1 ",
-             "x:y=1 u"},
-            {"no colon keeps the remainder", "<13>Sep  9 20:04:58 H s[A] T=2 C", "Sep  9", "20:04:58", "H",
-             " A", " 2 ", "s[A] T=2 C"},
-            // No brackets: the previous sensor name stays.
-            {"tag without brackets", "<13>Sep  9 20:04:58 H sensor: T=3 C", "Sep  9", "20:04:58", "H", " Old",
-             " 3 ", "T=3 C"},
-            // "]" before "[": the first "]" after the "[" closes the name.
-            {"reversed brackets", "<13>Sep  9 20:04:58 H a]b[CPU]: T=4 C", "Sep  9", "20:04:58", "H", " CPU",
-             " 4 ", "T=4 C"},
-            {"reversed, never closed", "<13>Sep  9 20:04:58 H a]b[CPU: T=5 C", "Sep  9", "20:04:58", "H",
-             " Old", " 5 ", "T=5 C"},
-            // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
-            {"time stamp only", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", " Old", "  ", ""},
-            {"empty", "", "", "", "OLDHOST", " Old", "  ", ""},
-            {"only >", ">", "", "", "OLDHOST", " Old", "  ", ""},
-            // The first ">" anywhere is taken as the end of the priority.
-            {"late >", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", " Old", "  ", ""},
-            {"no host space", "<13>Sep  9 20:04:58 lonehost", "Sep  9", "20:04:58", "OLDHOST", " Old",
-             " lonehost ", "lonehost"},
-            {"tab is not trimmed", "<13>Sep  9 20:04:58 H s[\tA]: v=1", "Sep  9", "20:04:58", "H", " \tA",
-             " 1 ", "v=1"},
-            {"unicode", "<13>Sep  9 20:04:58 büro s[Temp °C]: T=45,0 °C", "Sep  9", "20:04:58", "büro",
-             " Temp °C", " 45,0 ", "T=45,0 °C"},
-            {"RFC 5424", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12", "host",
-             " Old", " msg ", "msg"},
+        QTest::addColumn<QByteArray>("datagram");
+        QTest::addColumn<QStringList>("expected"); // sender, date, time, host, sensor, value, rest
+        // The sender: empty for none, as for a datagram handed over directly (a line without a host then
+        // keeps the previous one). The rest: "*" is not checked.
+        const auto add = [](const char *name, const QByteArray &datagram, const QString &sender,
+                            const QStringList &f, const QString &rest) {
+            QTest::newRow(name) << datagram << QStringList{sender} + f + QStringList{rest};
         };
-        const auto add = [](const QStringList &row) {
-            QTestData &data = QTest::newRow(qPrintable(row[0]));
-            for (int i = 1; i < 8; ++i)
-                data << row[i];
+        QFile file(QFINDTESTDATA("data/syslog-senders.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        int captured = 0;
+        while (!file.atEnd()) {
+            const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+            if (line.startsWith('#'_L1) || line.isEmpty())
+                continue;
+            const QStringList f = line.split('\t'_L1);
+            QCOMPARE(f.size(), 8);
+            const QByteArray bytes = // \n, \0 and \\ escaped
+                f[2].toUtf8().replace("\\n", "\n").replace("\\0", QByteArray(1, '\0')).replace("\\\\", "\\");
+            add(qPrintable(f[0]), bytes, f[1], f.mid(3), u"*"_s);
+            ++captured;
+        }
+        QVERIFY(captured >= 10);
+        // Lines of the stamp "<13>Sep  9 20:04:58 " and what follows it, then those of other stamps.
+        const char *const stamped[][6] = {
+            {"worked example", "OFFICE sensor[CPU Temp]: Temp=45.0 C", "OFFICE", " CPU Temp", " 45.0 ",
+             "Temp=45.0 C"},
+            {"padded host", "OFFICE  sensor[X]: v=1 u", "OFFICE", " X", " 1 ", "v=1 u"},
+            {"spaces inside brackets", "H s[ CPU Temp ]: T=1 C", "H", " CPU Temp", " 1 ", "T=1 C"},
+            {"empty tag", "H s[]: T=1 C", "H", " ", " 1 ", "T=1 C"},
+            {"space after equals", "H s[A]: Temp= 45.0", "H", " A", "  ", "Temp= 45.0"},
+            {"no equals sign", "H s[A]: 45.0 C", "H", " A", " 45.0 ", "45.0 C"},
+            {"no equals, no space", "H s[A]: 45.0", "H", " A", " 45.0 ", "45.0"},
+            {"several equals", "H s[A]: a=b=c d", "H", " A", " b=c ", "a=b=c d"},
+            {"several colons", "H s[A]: x:y=1 u", "H", " A", " 1 ", "x:y=1 u"},
+            {"no colon keeps the remainder", "H s[A] T=2 C", "H", " A", " 2 ", "s[A] T=2 C"},
+            // No brackets: the previous sensor name stays.
+            {"tag without brackets", "H sensor: T=3 C", "H", "(previous)", " 3 ", "T=3 C"},
+            // "]" before "[": the first "]" after the "[" closes the name.
+            {"reversed brackets", "H a]b[CPU]: T=4 C", "H", " CPU", " 4 ", "T=4 C"},
+            {"reversed, never closed", "H a]b[CPU: T=5 C", "H", "(previous)", " 5 ", "T=5 C"},
+            {"no host space", "lonehost", "OLDHOST", "(previous)", " lonehost ", "lonehost"},
+            {"tab is not trimmed", "H s[\tA]: v=1", "H", " \tA", " 1 ", "v=1"},
+            {"unicode", "büro s[Temp °C]: T=45,0 °C", "büro", " Temp °C", " 45,0 ", "T=45,0 °C"},
+            // Hostile bytes: each still counted and stored in the grid.
+            {"no host name", "sensor[Fan]:", "OLDHOST", " Fan", "  ", "*"},
+            {"busybox, no host", "root: Temp=40 C", "OLDHOST", "(previous)", " 40 ", "*"},
+            {"several = and :", "H s[A]: a:b=c=d e:f", "H", " A", " c=d ", "*"},
+            {"CR LF ending", "H s[A]: T=4\r\n", "H", " A", " 4 ", "*"},
+            {"invalid UTF-8 as Latin-1", "H s[T\xb0]: T=5\xb0", "H", " T\u00b0", " 5\u00b0 ", "*"},
+        };
+        for (const auto &row : stamped)
+            add(row[0], QByteArray("<13>Sep  9 20:04:58 ") + row[1], QString(),
+                QStringList{"Sep  9", "20:04:58"} + QStringList(row + 2, row + 5), QString::fromUtf8(row[5]));
+        // Lines of other stamps; a sender "-": none. The rest: "*" is not checked.
+        const char *const rows[][9] = {
+            {"5424, no host", "192.0.2.7", "<13>1 2026-01-31T23:59:60Z - sensor[t] - - - v=1", "Jan 31",
+             "23:59:60", "192.0.2.7", " t", " 1 ", "*"},
+            {"5424, bracket in a quoted value, byte-order mark", "192.0.2.7",
+             "<13>1 2026-10-10T01:02:03.5-07:00 h a[b] 1 m [x y=\"a]\\\"b\"][z] \uFEFFv=2 C", "Oct 10",
+             "01:02:03", "h", " b", " 2 ", "*"},
+            {"5424, tag without brackets", "192.0.2.7", "<13>1 2026-10-10T01:02:03Z h app - - - v=3",
+             "Oct 10", "01:02:03", "h", "(previous)", " 3 ", "*"},
+            {"ISO stamp, no host", "192.0.2.7", "<13>2026-02-03T04:05:06+01:00 s[x]: v=4", "Feb  3",
+             "04:05:06", "192.0.2.7", " x", " 4 ", "*"},
+            {"no host, bare tag with colon", "192.0.2.7", "<13>Mar 13 10:11:12 app: v=5", "Mar 13",
+             "10:11:12", "192.0.2.7", "(previous)", " 5 ", "*"},
+            {"BSD, IPv6 host stays a host", "192.0.2.7", "<13>Mar 13 10:11:12 fd00::1 s[x]: v=6", "Mar 13",
+             "10:11:12", "fd00::1", " x", " 6 ", "*"},
+            {"no priority", "-", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
+             "OFFICE", " Fan", " 1200 ", "Speed=1200 RPM"},
+            {"value without unit", "-", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6",
+             "19:32:12", "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
+            // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
+            {"time stamp only", "-", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", "(previous)",
+             "  ", ""},
+            {"empty", "-", "", "", "", "OLDHOST", "(previous)", "  ", ""},
+            {"only >", "-", ">", "", "", "OLDHOST", "(previous)", "  ", ""},
+            // The first ">" anywhere is taken as the end of the priority.
+            {"late >", "-", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", "(previous)", "  ", ""},
+            {"RFC 5424", "-", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12",
+             "host", "(previous)", " msg ", "msg"},
+            {"one byte", "-", "x", "?", "", "OLDHOST", "(previous)", "  ", "*"},
         };
         for (const auto &row : rows)
-            add(QStringList(std::begin(row), std::end(row)));
+            add(row[0], row[2], row[1] == "-"_L1 ? QString() : QString::fromUtf8(row[1]),
+                QStringList(row + 3, row + 8), QString::fromUtf8(row[8]));
         // Every remainder is capped at 255 characters: after the priority, the 26 before the value and 229
         // of it.
         const QString v229(229, 'v'_L1);
-        add({"value capped", "<13>Sep  9 20:04:58 H s[A]: T=" + QString(400, 'v'_L1), "Sep  9", "20:04:58",
-             "H", " A", " " + v229 + " ", "T=" + v229});
+        add("value capped", "<13>Sep  9 20:04:58 H s[A]: T=" + QByteArray(400, 'v'), QString(),
+            {"Sep  9", "20:04:58", "H", " A", " " + v229 + " "}, "T=" + v229);
         // A ">" beyond position 32,767 of a maximum-size datagram.
-        add({"far priority mark", QString(40000, 'a'_L1) + ">Sep  9 20:04:58 H s[A]: T=1", "Sep  9",
-             "20:04:58", "H", " A", " 1 ", "T=1"});
+        add("far priority mark", QByteArray(40000, 'a') + ">Sep  9 20:04:58 H s[A]: T=1", QString(),
+            {"Sep  9", "20:04:58", "H", " A", " 1 "}, u"T=1"_s);
+        add("NUL inside", QByteArray("<13>Sep  9 20:04:58 H s[A\0B]: T=3", 33), QString(),
+            {"Sep  9", "20:04:58", "H", u" A"_s + QChar(0) + u"B"_s, " 3 "}, u"*"_s);
+        // The first ">" is byte 62; no space follows it, so the host stays, and "\\" lies between "[" and
+        // "]".
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all += char(i);
+        add("every byte value", all, QString(),
+            {"?", "", "OLDHOST", " \\", ' ' + QString::fromLatin1(all.mid(79)) + ' '}, u"*"_s);
     }
     void fields() {
-        QFETCH(QString, datagram);
-        const ReadingParser r = parsed(datagram);
-        QTEST(r.msgdate, "date");
-        QTEST(r.msgtime, "time");
-        QTEST(r.hostname, "host");
-        QTEST(r.sensorname, "sensor");
-        QTEST(r.sensorvalue, "value");
-        QTEST(r.udpdata, "rest");
-    }
-
-    void hostWhoseSpaceLiesBeyondTheCapIsNoHost() {
-        const QString line = "Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1";
-        QCOMPARE(parsed(line).hostname, u"OLDHOST"_s);
-    }
-
-    void trimTouchesSpacesOnly() {
-        QCOMPARE(ReadingParser::trim(u"  a b  "), QStringView(u"a b"));
-        QCOMPARE(ReadingParser::trim(u"\ta\t"), QStringView(u"\ta\t"));
-        QCOMPARE(ReadingParser::trim(u"   "), QStringView());
+        QFETCH(QByteArray, datagram);
+        QFETCH(QStringList, expected);
+        const QString &sender = expected[0], &date = expected[1], &time = expected[2], &host = expected[3],
+                      &sensor = expected[4], &value = expected[5], &rest = expected[6];
+        UdpSocket socket;
+        FlexGrid grid;
+        DatagramReception rx(socket, grid);
+        const QByteArray first("<13>Sep  9 20:04:58 OLDHOST sensor[Old]: T=0");
+        rx.processDatagram(first);
+        const SenderAddress from = senderOf(sender);
+        const QDateTime before = QDateTime::currentDateTime();
+        rx.processDatagram(datagram, sender.isEmpty() ? nullptr : &from);
+        const QDateTime after = QDateTime::currentDateTime();
+        const ReadingParser &r = rx.reading;
+        const QString stamp = r.msgdate + u'|' + r.msgtime;
+        if (date == "*"_L1) // the receiving time
+            QVERIFY(stamp == bsdStamp(before) || stamp == bsdStamp(after));
+        else if (date != "?"_L1) // "?": not checked
+            QCOMPARE(stamp, date + u'|' + time);
+        QCOMPARE(r.hostname, host);
+        const bool previous = sensor == "(previous)"_L1;
+        QCOMPARE(r.sensorname, previous ? u" Old"_s : sensor);
+        QCOMPARE(r.sensorvalue, value);
+        const DatagramReception::Statistics counted = rx.statistics();
+        QCOMPARE(counted.notUnderstood, quint64(previous || value == "  "_L1 ? 1 : 0));
+        if (rest != "*"_L1)
+            QCOMPARE(r.udpdata, rest);
+        // Counted, and stored in the row of its host, the slot of its sensor.
+        QVERIFY(counted.accepted == 2 && rx.PacketsReceived.text() == u"2"_s);
+        QCOMPARE(rx.ReceivedBytes.value(), double(first.size() + datagram.size()));
+        QCOMPARE(rx.hostGrid.hostcount(), host == "OLDHOST"_L1 ? 1 : 2);
+        QCOMPARE(grid.Rows(), rx.hostGrid.hostcount() + 1);
+        const int row = rx.hostGrid.hostrow(), col = rx.hostGrid.sensorcol();
+        QVERIFY(row >= 1 && col >= 3);
+        QCOMPARE((QStringList{grid.textAt(row, 0), grid.textAt(row, 1), grid.textAt(row, 2),
+                              grid.textAt(row, col), grid.textAt(row, col + 1)}),
+                 (QStringList{host, r.msgdate, r.msgtime, r.sensorname, value}));
     }
 
     // The parser writes changed fields into their own buffers, in place where nothing else holds them; a
@@ -127,6 +200,9 @@ private slots:
         parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 12]: Fan=900 RPM"_s,
               {"23:59:59", "LAB", " Fan 12", " 900 ", "Fan=900 RPM"});
         parse(u"<13>Dec 25 00:00:01"_s, {"00:00:01", "LAB", " Fan 12", "  ", ""});
+        r.udpdata = "Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1"; // its space beyond the cap:
+        r.parseudp();
+        QCOMPARE(r.hostname, u"LAB"_s); // no host
     }
 };
 
