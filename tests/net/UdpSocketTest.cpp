@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-// A burst of many datagrams, complete and in order, is ReadSchedulingTest's.
+// A burst of many datagrams, complete and in order, is checked by the reception tests' burst table.
 class UdpSocketTest : public QObject {
     Q_OBJECT
 
