@@ -1,14 +1,9 @@
 #include "SensorMapping.h"
-#include "Helpers.h"
 #include "TestRegistry.h"
 
-#include <QHostInfo>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QUdpSocket>
 
 #include <cmath>
-#include <unistd.h>
 
 using namespace sender;
 
@@ -64,68 +59,6 @@ private slots:
         for (const auto &r : mapFeatures(features))
             lines << QString::fromStdString(r.label + "|" + r.name + "=" + r.value + " " + r.unit);
         QTEST(lines, "expected");
-    }
-
-    // The program reads a made-up /sys/class/hwmon through libsensors, with a configuration that
-    // relabels, ignores and computes, and its datagrams fill the monitor's cells. With no chips it says
-    // that there are no sensors and fails.
-    void programReadsFakeSensors_data() {
-        QTest::addColumn<bool>("empty");
-        QTest::newRow("three chips") << false;
-        QTest::newRow("no chips") << true;
-    }
-    void programReadsFakeSensors() {
-        QFETCH(bool, empty);
-        QTemporaryDir dir;
-        // Chips without a device link, which libsensors takes for virtual ones.
-        const QMap<QString, QByteArray> tree = {
-            {"class/hwmon/hwmon0/name", "fakeboard\n"},
-            {"class/hwmon/hwmon0/temp1_input", "45500\n"},
-            {"class/hwmon/hwmon0/temp1_label", "CPU: Package [0]\n"},
-            {"class/hwmon/hwmon0/temp2_input", "38000\n"},
-            {"class/hwmon/hwmon0/temp3_input", "unreadable\n"},
-            {"class/hwmon/hwmon0/fan1_input", "1234\n"},
-            {"class/hwmon/hwmon0/in0_input", "1184\n"},
-            {"class/hwmon/hwmon0/in1_input", "3300\n"},
-            {"class/hwmon/hwmon0/intrusion0_alarm", "0\n"},
-            {"class/hwmon/hwmon1/name", "fakedisk\n"},
-            {"class/hwmon/hwmon1/temp1_input", "41800\n"},
-            {"class/hwmon/hwmon2/name", "fakegpu\n"},
-            {"class/hwmon/hwmon2/temp1_input", "52000\n"},
-            {"class/hwmon/hwmon2/power1_input", "12500000\n"},
-            {"sensors.conf",
-             "chip \"fakeboard-*\"\n  label temp2 \"Mainboard\"\n  ignore in1\n  compute in0 @*2, @/2\n"}};
-        QVERIFY(writeTree(dir.path(),
-                          empty ? QMap<QString, QByteArray>{{"class/hwmon/.keep", ""}, {"sensors.conf", ""}}
-                                : tree));
-        QUdpSocket receiver;
-        QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
-        const QByteArray port = QByteArray::number(receiver.localPort());
-        const ChildOutcome child =
-            runWithFakeSensors(dir.filePath("class"), dir.filePath("sensors.conf"), [&] {
-                ::execl(ZARARE_SEND_PATH, ZARARE_SEND_PATH, "--once", "--port", port.constData(), nullptr);
-                return 126;
-            });
-        if (!child.available)
-            QSKIP("no private mount namespace here for made-up sensors");
-        if (empty) {
-            QCOMPARE(child.exitCode, 1);
-            QVERIFY2(child.output.contains("no hardware sensors found") &&
-                         child.output.contains("--simulate"),
-                     child.output.constData());
-            return;
-        }
-        QVERIFY2(child.exitCode == 0, child.output.constData());
-        QStringList cells;
-        for (const QByteArray &datagram : receive(receiver, 100, 500)) {
-            const ReadingParser r = parsedByMonitor(datagram);
-            QCOMPARE(r.hostname, QHostInfo::localHostName().section(QLatin1Char('.'), 0, 0));
-            cells << r.sensorname + QLatin1Char('|') + r.sensorvalue;
-        }
-        cells.sort();
-        QCOMPARE(cells,
-                 (QStringList{" CPU- Package (0)| 45.5 ", " Mainboard| 38.0 ", " fakedisk temp1| 41.8 ",
-                              " fakegpu temp1| 52.0 ", " fan1| 1234 ", " in0| 2.368 ", " power1| 12.50 "}));
     }
 };
 
