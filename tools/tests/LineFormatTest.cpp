@@ -6,6 +6,7 @@
 
 using namespace sender;
 using B = QByteArray;
+using Parts = QList<QByteArray>;
 
 class LineFormatTest : public QObject {
     Q_OBJECT
@@ -13,48 +14,38 @@ class LineFormatTest : public QObject {
 private slots:
     // A reading's line parses in the monitor into the cells it should fill, whatever its label holds.
     void monitorCells_data() {
-        QTest::addColumn<B>("host");
-        QTest::addColumn<B>("label");
-        QTest::addColumn<B>("value");
-        QTest::addColumn<B>("unit");
-        QTest::addColumn<QString>("hostCell");
-        QTest::addColumn<QString>("sensorCell");
-        QTest::addColumn<QString>("valueCell");
+        QTest::addColumn<Parts>("parts");   // host, label, value, unit
+        QTest::addColumn<QString>("cells"); // host, sensor and value cells
         // clang-format off
-        QTest::newRow("worked example") << B("OFFICE") << B("CPU Temp") << B("45.0") << B("C") << "OFFICE" << " CPU Temp" << " 45.0 ";
-        QTest::newRow("negative, no unit") << B("h") << B("Ambient") << B("-5.5") << B() << "h" << " Ambient" << " -5.5 ";
-        QTest::newRow("space in host") << B("my host") << B("x") << B("1.0") << B("C") << "my-host" << " x" << " 1.0 ";
-        QTest::newRow("bracket and colon") << B("h") << B("CPU: Core [0]") << B("1") << B("C") << "h" << " CPU- Core (0)" << " 1 ";
-        QTest::newRow("] before [") << B("h") << B("a]b[c") << B("1") << B("C") << "h" << " a)b(c" << " 1 ";
-        QTest::newRow("= and > in label") << B("h") << B("a=b>c") << B("1") << B("C") << "h" << " a=b>c" << " 1 ";
-        QTest::newRow("control characters") << B("h") << B("a\tb\nc\x7f") << B("1") << B("C") << "h" << " a b c" << " 1 ";
-        QTest::newRow("space runs and ends") << B("h") << B("  a   b  ") << B("1") << B("C") << "h" << " a b" << " 1 ";
-        QTest::newRow("UTF-8 kept") << B("h") << B("\xe2\x82\xac 5 \xf0\x9f\x94\xa5") << B("1") << B("C") << "h" << " € 5 🔥" << " 1 ";
-        QTest::newRow("stray byte") << B("h") << B("a\xff" "b") << B("1") << B("C") << "h" << " a?b" << " 1 ";
-        QTest::newRow("overlong form") << B("h") << B("\xc0\xaf") << B("1") << B("C") << "h" << " ??" << " 1 ";
-        QTest::newRow("surrogate") << B("h") << B("\xed\xa0\x80") << B("1") << B("C") << "h" << " ???" << " 1 ";
-        QTest::newRow("truncated sequence") << B("h") << B("x\xe2\x82") << B("1") << B("C") << "h" << " x??" << " 1 ";
-        QTest::newRow("cut to 48") << B("h") << B(100, 'L') << B("1") << B("C") << "h" << " " + QString(48, 'L') << " 1 ";
-        QTest::newRow("cut counts characters") << B("h") << B(47, 'x') + "\xc3\xa9\xc3\xa9" << B("1") << B("C") << "h" << " " + QString(47, 'x') + "é" << " 1 ";
-        QTest::newRow("no space left at the cut") << B("h") << B(47, 'x') + " yz" << B("1") << B("C") << "h" << " " + QString(47, 'x') << " 1 ";
+        QTest::newRow("worked example") << Parts{"OFFICE", "CPU Temp", "45.0", "C"} << "OFFICE| CPU Temp| 45.0 ";
+        QTest::newRow("negative, no unit") << Parts{"h", "Ambient", "-5.5", ""} << "h| Ambient| -5.5 ";
+        QTest::newRow("space in host") << Parts{"my host", "x", "1.0", "C"} << "my-host| x| 1.0 ";
+        QTest::newRow("bracket and colon") << Parts{"h", "CPU: Core [0]", "1", "C"} << "h| CPU- Core (0)| 1 ";
+        QTest::newRow("] before [") << Parts{"h", "a]b[c", "1", "C"} << "h| a)b(c| 1 ";
+        QTest::newRow("= and > in label") << Parts{"h", "a=b>c", "1", "C"} << "h| a=b>c| 1 ";
+        QTest::newRow("control characters") << Parts{"h", "a\tb\nc\x7f", "1", "C"} << "h| a b c| 1 ";
+        QTest::newRow("space runs and ends") << Parts{"h", "  a   b  ", "1", "C"} << "h| a b| 1 ";
+        QTest::newRow("UTF-8 kept") << Parts{"h", "\xe2\x82\xac 5 \xf0\x9f\x94\xa5", "1", "C"} << "h| € 5 🔥| 1 ";
+        QTest::newRow("stray byte") << Parts{"h", B("a\xff" "b"), "1", "C"} << "h| a?b| 1 ";
+        QTest::newRow("overlong form") << Parts{"h", "\xc0\xaf", "1", "C"} << "h| ??| 1 ";
+        QTest::newRow("surrogate") << Parts{"h", "\xed\xa0\x80", "1", "C"} << "h| ???| 1 ";
+        QTest::newRow("truncated sequence") << Parts{"h", "x\xe2\x82", "1", "C"} << "h| x??| 1 ";
+        QTest::newRow("cut to 48") << Parts{"h", B(100, 'L'), "1", "C"} << "h| " + QString(48, 'L') + "| 1 ";
+        QTest::newRow("cut counts characters") << Parts{"h", B(47, 'x') + "\xc3\xa9\xc3\xa9", "1", "C"} << "h| " + QString(47, 'x') + "é| 1 ";
+        QTest::newRow("no space left at the cut") << Parts{"h", B(47, 'x') + " yz", "1", "C"} << "h| " + QString(47, 'x') + "| 1 ";
         // clang-format on
     }
     void monitorCells() {
-        QFETCH(B, host);
-        QFETCH(B, label);
-        QFETCH(B, value);
-        QFETCH(B, unit);
+        QFETCH(Parts, parts);
         std::tm local{};
         QVERIFY(strptime("09-09 20:04:58", "%m-%d %H:%M:%S", &local));
-        const Reading reading{sanitiseLabel(label.toStdString()), "Temp", value.toStdString(),
-                              unit.toStdString()};
-        const auto line = formatLine(formatTimestamp(local), sanitiseHost(host.toStdString()), reading);
-        const ReadingParser r = parsedByMonitor(B::fromStdString(line));
+        const Reading reading{sanitiseLabel(parts[1].toStdString()), "Temp", parts[2].toStdString(),
+                              parts[3].toStdString()};
+        const auto line = formatLine(formatTimestamp(local), sanitiseHost(parts[0].toStdString()), reading);
+        const ReadingParser r = parsedByMonitor(QByteArray::fromStdString(line));
         QCOMPARE(r.msgdate, QStringLiteral("Sep  9"));
         QCOMPARE(r.msgtime, QStringLiteral("20:04:58"));
-        QTEST(r.hostname, "hostCell");
-        QTEST(r.sensorname, "sensorCell");
-        QTEST(r.sensorvalue, "valueCell");
+        QTEST(r.hostname + '|' + r.sensorname + '|' + r.sensorvalue, "cells");
     }
 };
 

@@ -11,9 +11,9 @@ class SimulatedFleetTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Over many rounds every reading lands in a cell of its own, as a number in the sensor's range with
-    // the unit its label calls for; values keep moving, differ between hosts, and do not stick to the range's
-    // ends.
+    // Over many rounds every reading lands in a cell of its own, as a number in the sensor's range; values
+    // keep moving, differ between hosts, and do not stick to the range's ends. (The labels, quantities and
+    // units of the first sensors are checked on the wire by SenderNetworkTest.)
     void readingsDriftInTheirCells() {
         const int hosts = 12, sensors = 40, rounds = 300;
         SimulatedFleet fleet(hosts, sensors, 12345);
@@ -26,9 +26,8 @@ private slots:
             for (int h = 0; h < hosts; ++h) {
                 for (int s = 0; s < sensors; ++s) {
                     const auto &sensor = fleet.sensor(s);
-                    const Reading reading = fleet.reading(h, s);
-                    const ReadingParser r = parsedByMonitor(
-                        QByteArray::fromStdString(formatLine("Sep  9 20:04:58", fleet.hostName(h), reading)));
+                    const ReadingParser r = parsedByMonitor(QByteArray::fromStdString(
+                        formatLine("Sep  9 20:04:58", fleet.hostName(h), fleet.reading(h, s))));
                     cells.insert(r.hostname + r.sensorname);
                     bool number = false;
                     const double value = r.sensorvalue.toDouble(&number);
@@ -43,11 +42,6 @@ private slots:
         }
         for (std::size_t i = 0; i < previous.size(); ++i)
             QVERIFY(changes[i] > rounds / 2 && atEnd[i] < rounds / 20);
-        const auto labelAndUnit = [&](int s) {
-            return QString::fromStdString(fleet.sensor(s).label + " " + unitOf(fleet.sensor(s).kind));
-        };
-        QCOMPARE((QStringList{labelAndUnit(0), labelAndUnit(1), labelAndUnit(2)}),
-                 (QStringList{"CPU Package C", "CPU Fan RPM", "Vcore V"}));
         QSet<QString> firstSensorPerHost;
         for (int h = 0; h < hosts; ++h)
             firstSensorPerHost.insert(QString::fromStdString(fleet.reading(h, 0).value));
