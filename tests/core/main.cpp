@@ -2,10 +2,10 @@
 
 int main() {
     for (const auto &[name, suite] : CoreTest::suites()) {
-        const int failedBefore = CoreTest::tally().failed;
+        const int failedBefore = CoreTest::failed;
         suite();
-        std::printf("%s %s\n", CoreTest::tally().failed == failedBefore ? "ok  " : "FAIL", name);
+        std::printf("%s %s\n", CoreTest::failed == failedBefore ? "ok  " : "FAIL", name);
     }
-    std::printf("%d passed, %d failed\n", CoreTest::tally().passed, CoreTest::tally().failed);
-    return CoreTest::tally().failed == 0 ? 0 : 1;
+    std::printf("%d passed, %d failed\n", CoreTest::passed, CoreTest::failed);
+    return CoreTest::failed == 0 ? 0 : 1;
 }
