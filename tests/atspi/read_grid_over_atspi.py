@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""End-to-end check of the monitor through the accessibility bus (AT-SPI), read the way a screen reader
-reads it, on an Xvfb display with a session bus of its own: one reading sent over loopback, then the
-grid "Hosts" and the counters read back.
-Usage: read_grid_over_atspi.py PATH/TO/zar-are
-Exits 0 when every check passed, 1 when one failed, 2 when it could not be run at all."""
+"""End-to-end check of the monitor through the accessibility bus (AT-SPI), on an Xvfb display with a session bus
+of its own: one reading sent over loopback, then the grid "Hosts" and the counters read the way a screen reader
+reads them. Usage: read_grid_over_atspi.py PATH/TO/zar-are (exit status 0 passed, 1 failed, 2 not run)"""
 
 import contextlib
 import ctypes
@@ -168,6 +166,10 @@ def wait_for(what, probe, monitor, timeout=STARTUP_TIMEOUT):
     return value
 
 
+def children(node):
+    return [c for c in map(node.get_child_at_index, range(node.get_child_count())) if c is not None]
+
+
 def descendants(root):
     """The accessible tree under root, breadth first, without entering tables."""
     queue, seen = [root], 0
@@ -175,7 +177,7 @@ def descendants(root):
         node, seen = queue.pop(0), seen + 1
         yield node
         if node.get_role() not in (Atspi.Role.TABLE, Atspi.Role.TREE_TABLE):
-            queue += [c for c in map(node.get_child_at_index, range(node.get_child_count())) if c is not None]
+            queue += children(node)
 
 
 def find_named(root, name, interface):
@@ -184,9 +186,8 @@ def find_named(root, name, interface):
 
 def run_checks(monitor, port):
     desktop = Atspi.get_desktop(0)
-    app = wait_for("the monitor on the accessibility bus", lambda: next(
-        (a for a in map(desktop.get_child_at_index, range(desktop.get_child_count()))
-         if a is not None and a.get_process_id() == monitor.pid), None), monitor)
+    app = wait_for("the monitor on the accessibility bus",
+                   lambda: next((a for a in children(desktop) if a.get_process_id() == monitor.pid), None), monitor)
     print(f"found application {app.get_name()!r} (pid {monitor.pid})")
     try:
         found = {name: wait_for(f"{name!r} ({interface})", lambda: find_named(app, name, interface), monitor)
@@ -221,7 +222,7 @@ def run_checks(monitor, port):
             raise CheckFailed(f"{len(failures)} check(s) failed: {', '.join(failures)}")
     except CheckFailed:
         try:  # the monitor's windows and labels: a warning box says why the grid stayed empty
-            for window in map(app.get_child_at_index, range(app.get_child_count())):
+            for window in children(app):
                 labels = [n.get_name() for n in descendants(window) if n.get_role() == Atspi.Role.LABEL and n.get_name()]
                 print(f"  window: {window.get_role_name()} {window.get_name()!r}, labels {labels!r}", file=sys.stderr)
         except (GLib.Error, AttributeError) as e:
@@ -257,7 +258,8 @@ def main(args):
         stop(monitor)
         Atspi.exit()
         session.stop()
-        for what, path in (("monitor's", os.path.join(folder, "monitor.log")), ("display's and buses'", session.log_path)):
+        for what, path in (("monitor's", os.path.join(folder, "monitor.log")),
+                           ("display's and buses'", session.log_path)):
             with contextlib.suppress(OSError), open(path, errors="replace") as f:
                 if status != 0 and (output := f.read().strip()):
                     print(f"the {what} output:\n{output}", file=sys.stderr)
