@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""End-to-end check of the monitor through the accessibility bus (AT-SPI), read the way a screen reader
-reads it: one reading sent over loopback, then the grid "Hosts" and the counters read back.
-Usage: read_grid_over_atspi.py [--private-session] PATH/TO/zar-are
-(with --private-session it starts Xvfb and a session bus of its own; without, it uses the current ones).
-Exits 0 when every check passed, 1 when one failed, 2 when it could not be run at all."""
+"""End-to-end check of the monitor through the accessibility bus (AT-SPI), on an Xvfb display with a session bus
+of its own: one reading sent over loopback, then the grid "Hosts" and the counters read the way a screen reader
+reads them. Usage: read_grid_over_atspi.py PATH/TO/zar-are (exit status 0 passed, 1 failed, 2 not run)"""
 
+import contextlib
 import ctypes
 import os
 import secrets
@@ -54,11 +53,10 @@ def die_with_parent():
 def stop(process):
     if process is not None and process.poll() is None:
         process.terminate()
-        try:
-            process.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+        with contextlib.suppress(subprocess.TimeoutExpired):
+            return process.wait(timeout=5)
+        process.kill()
+        process.wait()
 
 
 def start_server(argv, env, log):
@@ -68,21 +66,12 @@ def start_server(argv, env, log):
     process = subprocess.Popen([a.replace("{fd}", str(ready_w)) for a in argv], env=env, stdin=subprocess.DEVNULL,
                                stdout=log, stderr=log, pass_fds=(ready_w,), preexec_fn=die_with_parent)
     os.close(ready_w)
-    data, deadline = b"", time.monotonic() + STARTUP_TIMEOUT
-    try:
-        while b"\n" not in data:
-            if not select.select([ready_r], [], [], max(0, deadline - time.monotonic()))[0]:
-                raise CheckFailed(f"{argv[0]} did not report ready within {STARTUP_TIMEOUT:.0f} s")
-            chunk = os.read(ready_r, 256)
-            if not chunk:
-                raise CheckFailed(f"{argv[0]} ended before reporting ready (status {process.poll()})")
-            data += chunk
-    except BaseException:
+    with os.fdopen(ready_r, "rb") as ready:  # the line comes in one write
+        line = ready.readline() if select.select([ready], [], [], STARTUP_TIMEOUT)[0] else b""
+    if not line.endswith(b"\n"):
         stop(process)
-        raise
-    finally:
-        os.close(ready_r)
-    return process, data.split(b"\n", 1)[0].decode().strip()
+        raise CheckFailed(f"{argv[0]} did not report ready within {STARTUP_TIMEOUT:.0f} s (status {process.poll()})")
+    return process, line.decode().strip()
 
 
 class PrivateSession:
@@ -90,11 +79,13 @@ class PrivateSession:
     private runtime folder, and the accessibility bus that one starts on demand. Its processes are
     reparented here (we are a subreaper), so stop() ends and reaps them too."""
 
+    xvfb = bus = None
+
     def __init__(self, folder):
-        os.mkdir(folder, 0o700)
-        self.folder, self.log_path, self.xvfb, self.bus = folder, os.path.join(folder, "session.log"), None, None
+        self.folder, self.log_path = folder, os.path.join(folder, "session.log")
 
     def start(self):
+        os.mkdir(self.folder, 0o700)
         libc.prctl(36, 1)  # PR_SET_CHILD_SUBREAPER
         runtime, authority = os.path.join(self.folder, "runtime"), os.path.join(self.folder, "Xauthority")
         os.mkdir(runtime, 0o700)
@@ -117,34 +108,26 @@ class PrivateSession:
         os.environ.update(env)
         print(f"private session: DISPLAY={env['DISPLAY']}, session bus {env['DBUS_SESSION_BUS_ADDRESS']}")
 
-    def orphans(self):
-        keep, found = {self.xvfb.pid} if self.xvfb else set(), []
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                with open(f"/proc/{pid}/stat") as f:
-                    if int(f.read().rsplit(")", 1)[1].split()[1]) == os.getpid() and int(pid) not in keep:
-                        if os.waitpid(int(pid), os.WNOHANG)[0] == 0:
-                            found.append(int(pid))
-            except (OSError, ChildProcessError):
-                pass
+    def orphans(self):  # our children but Xvfb that are still running; the ended ones are reaped
+        found = []
+        for pid in map(int, filter(str.isdigit, os.listdir("/proc"))):
+            with contextlib.suppress(OSError), open(f"/proc/{pid}/stat") as f:
+                if (int(f.read().rsplit(")", 1)[1].split()[1]) == os.getpid() and pid != getattr(self.xvfb, "pid", 0)
+                        and os.waitpid(pid, os.WNOHANG)[0] == 0):
+                    found.append(pid)
         return found
 
     def stop(self):
-        # The session bus first: the accessibility bus launcher ends with it, taking its bus along.
-        stop(self.bus)
+        stop(self.bus)  # the accessibility bus launcher ends with the session bus, taking its bus along
         for signum in (None, signal.SIGTERM, signal.SIGKILL):
             deadline = time.monotonic() + 5
             while (left := self.orphans()) and time.monotonic() < deadline:
                 time.sleep(0.05)
-            if not left:
-                break
-            if signum:
+            if left and signum:
                 print(f"still running after the session bus ended: {left}, sending {signum.name}", file=sys.stderr)
                 for pid in left:
-                    try:
+                    with contextlib.suppress(ProcessLookupError):
                         os.kill(pid, signum)
-                    except ProcessLookupError:
-                        pass
         stop(self.xvfb)
 
 
@@ -162,29 +145,29 @@ def start_monitor(executable, folder):
                                 stderr=subprocess.STDOUT, preexec_fn=die_with_parent), port
 
 
-def wait_for(what, probe, timeout, monitor):
-    """Calls probe() until it returns something other than None; bus errors count as "not yet". Fails
-    at once when the monitor has exited, since nothing will change any more."""
-    deadline, last_error = time.monotonic() + timeout, None
+def read_until(what, probe, done, deadline, monitor):
+    """Calls probe() until done(what it returned) or the deadline, and returns what it last returned; bus
+    errors count as "not yet". Fails at once when the monitor has exited, since nothing will change any more."""
     while True:
         if monitor.poll() is not None:
             raise CheckFailed(f"the monitor exited with status {monitor.returncode} while waiting for {what}")
         try:
-            if (result := probe()) is not None:
-                return result
-        except GLib.Error as e:
-            last_error = e.message
-        if time.monotonic() >= deadline:
-            raise CheckFailed(f"{what}: not seen within {timeout:.0f} s" + (f" ({last_error})" if last_error else ""))
+            value = probe()
+        except GLib.Error:
+            value = None
+        if done(value) or time.monotonic() >= deadline:
+            return value
         time.sleep(0.05)
 
 
-def attempt(read, how):
-    """read(how), or None while the bus cannot answer yet."""
-    try:
-        return read(how)
-    except GLib.Error:
-        return None
+def wait_for(what, probe, monitor, timeout=STARTUP_TIMEOUT):
+    if (value := read_until(what, probe, lambda v: v is not None, time.monotonic() + timeout, monitor)) is None:
+        raise CheckFailed(f"{what}: not seen within {timeout:.0f} s")
+    return value
+
+
+def children(node):
+    return [c for c in map(node.get_child_at_index, range(node.get_child_count())) if c is not None]
 
 
 def descendants(root):
@@ -194,7 +177,7 @@ def descendants(root):
         node, seen = queue.pop(0), seen + 1
         yield node
         if node.get_role() not in (Atspi.Role.TABLE, Atspi.Role.TREE_TABLE):
-            queue += [c for c in map(node.get_child_at_index, range(node.get_child_count())) if c is not None]
+            queue += children(node)
 
 
 def find_named(root, name, interface):
@@ -203,13 +186,11 @@ def find_named(root, name, interface):
 
 def run_checks(monitor, port):
     desktop = Atspi.get_desktop(0)
-    app = wait_for("the monitor on the accessibility bus", lambda: next(
-        (a for a in map(desktop.get_child_at_index, range(desktop.get_child_count()))
-         if a is not None and a.get_process_id() == monitor.pid), None), STARTUP_TIMEOUT, monitor)
+    app = wait_for("the monitor on the accessibility bus",
+                   lambda: next((a for a in children(desktop) if a.get_process_id() == monitor.pid), None), monitor)
     print(f"found application {app.get_name()!r} (pid {monitor.pid})")
     try:
-        found = {name: wait_for(f"{name!r} ({interface})", lambda: find_named(app, name, interface), STARTUP_TIMEOUT,
-                                monitor)
+        found = {name: wait_for(f"{name!r} ({interface})", lambda: find_named(app, name, interface), monitor)
                  for name, interface in (("Hosts", "Table"), ("Packets Received", "Text"), ("Bytes Received", "Text"))}
         table = found["Hosts"]
         if table.get_role() != Atspi.Role.TABLE:
@@ -225,8 +206,8 @@ def run_checks(monitor, port):
             return None if item is None else item.get_name()
 
         # So that the 1 read later is this reading's doing.
-        if (before := wait_for("a readable packet counter", lambda: read(("text", "Packets Received")), STEP_TIMEOUT,
-                               monitor)) != "0":
+        if (before := wait_for("a readable packet counter", lambda: read(("text", "Packets Received")), monitor,
+                               STEP_TIMEOUT)) != "0":
             raise CheckFailed(f"Packets Received before the reading: read {before!r}, expected '0'")
         with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
             s.sendto(READING, ("127.0.0.1", port))
@@ -234,17 +215,14 @@ def run_checks(monitor, port):
         # Every read waits for its text until one common deadline, so a wrong grid fails in seconds.
         deadline, failures = time.monotonic() + STEP_TIMEOUT, []
         for label, how, expected in EXPECTED:
-            while (last := attempt(read, how)) != expected and time.monotonic() < deadline:
-                if monitor.poll() is not None:
-                    raise CheckFailed(f"the monitor exited with status {monitor.returncode} while waiting for {label}")
-                time.sleep(0.05)
+            last = read_until(label, lambda: read(how), lambda v: v == expected, deadline, monitor)
             print(f"{'ok  ' if last == expected else 'FAIL'} {label}: read {last!r}, expected {expected!r}")
             failures += [label] if last != expected else []
         if failures:
             raise CheckFailed(f"{len(failures)} check(s) failed: {', '.join(failures)}")
     except CheckFailed:
         try:  # the monitor's windows and labels: a warning box says why the grid stayed empty
-            for window in map(app.get_child_at_index, range(app.get_child_count())):
+            for window in children(app):
                 labels = [n.get_name() for n in descendants(window) if n.get_role() == Atspi.Role.LABEL and n.get_name()]
                 print(f"  window: {window.get_role_name()} {window.get_name()!r}, labels {labels!r}", file=sys.stderr)
         except (GLib.Error, AttributeError) as e:
@@ -253,13 +231,8 @@ def run_checks(monitor, port):
 
 
 def main(args):
-    private = args[:1] == ["--private-session"]
-    args = args[1:] if private else args
     if len(args) != 1 or not os.access(args[0], os.X_OK):
         print(__doc__ if len(args) != 1 else f"not an executable: {args[0]}", file=sys.stderr)
-        return 2
-    if not private and not (os.environ.get("DISPLAY") and os.environ.get("DBUS_SESSION_BUS_ADDRESS")):
-        print("DISPLAY or DBUS_SESSION_BUS_ADDRESS is not set: use --private-session", file=sys.stderr)
         return 2
     # A test driver's time limit still stops everything on the way out.
     for signum in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
@@ -268,11 +241,9 @@ def main(args):
     top = tempfile.mkdtemp(prefix="zar-are-atspi-")  # mode 0700: the monitor's copy, settings, session
     folder = os.path.join(top, "monitor")
     os.mkdir(folder)
-    session = PrivateSession(os.path.join(top, "session")) if private else None
-    monitor, status = None, 1
+    session, monitor, status = PrivateSession(os.path.join(top, "session")), None, 1
     try:
-        if session:
-            session.start()
+        session.start()
         Atspi.init()
         Atspi.get_desktop(0).get_child_count()  # starts the accessibility bus before the monitor looks for it
         monitor, port = start_monitor(os.path.abspath(args[0]), folder)
@@ -281,23 +252,17 @@ def main(args):
         if monitor.poll() is not None:
             raise CheckFailed(f"the monitor exited with status {monitor.returncode} during the checks")
         status = 0
-    except CheckFailed as e:
-        print(f"FAIL {e}", file=sys.stderr)
-    except GLib.Error as e:
-        print(f"FAIL accessibility bus error: {e.message}", file=sys.stderr)
-    except FileNotFoundError as e:
-        print(f"FAIL cannot start {e.filename}: not installed?", file=sys.stderr)
+    except (CheckFailed, GLib.Error, FileNotFoundError) as e:  # a bus error, a server not installed
+        print(f"FAIL {getattr(e, 'message', e)}", file=sys.stderr)
     finally:
         stop(monitor)
         Atspi.exit()
-        if session:
-            session.stop()
+        session.stop()
         for what, path in (("monitor's", os.path.join(folder, "monitor.log")),
-                           ("display's and buses'", session.log_path if session else "")):
-            if status != 0 and os.path.exists(path):
-                with open(path, errors="replace") as f:
-                    if output := f.read().strip():
-                        print(f"the {what} output:\n{output}", file=sys.stderr)
+                           ("display's and buses'", session.log_path)):
+            with contextlib.suppress(OSError), open(path, errors="replace") as f:
+                if status != 0 and (output := f.read().strip()):
+                    print(f"the {what} output:\n{output}", file=sys.stderr)
         shutil.rmtree(top, ignore_errors=True)
     print("PASS" if status == 0 else "FAILED")
     return status

@@ -26,20 +26,20 @@ CORE_SUITE(windowsRegistry) {
     std::uintptr_t key = 0;
     CHECK(WinRegistry::openKey(currentUser, path, keyRead, key) == ERROR_SUCCESS);
     char buffer[1024];
-    std::uint32_t type = 0, size = sizeof buffer;
+    std::uint32_t type = 0, size = 0;
+    const auto query = [&](const char *name) {
+        size = sizeof buffer;
+        return WinRegistry::queryValue(key, name, type, buffer, size);
+    };
     std::string text;
-    CHECK(WinRegistry::queryValue(key, "PATH", type, buffer, size) == ERROR_SUCCESS);
-    CHECK(type == REG_SZ && size == sizeof withZero);
+    CHECK(query("PATH") == ERROR_SUCCESS && type == REG_SZ && size == sizeof withZero);
     CHECK(RegistryValue::cut(type, buffer, size, sizeof buffer, text) == RegistryValue::Outcome::Text);
     CHECK(text == withZero);
-    size = sizeof buffer;
-    CHECK(WinRegistry::queryValue(key, "Number", type, buffer, size) == ERROR_SUCCESS);
+    CHECK(query("Number") == ERROR_SUCCESS);
     CHECK(RegistryValue::cut(type, buffer, size, sizeof buffer, text) == RegistryValue::Outcome::Text);
     CHECK(text == "&h1F");
-    size = sizeof buffer;
-    CHECK(WinRegistry::queryValue(key, "Big", type, buffer, size) == ERROR_MORE_DATA);
-    size = sizeof buffer;
-    CHECK(WinRegistry::queryValue(key, "Absent", type, buffer, size) == ERROR_FILE_NOT_FOUND);
+    CHECK(query("Big") == ERROR_MORE_DATA);
+    CHECK(query("Absent") == ERROR_FILE_NOT_FOUND);
     CHECK(WinRegistry::closeKey(key) == ERROR_SUCCESS);
 
     CHECK(WinRegistry::openKey(currentUser, "Software\\Zar-Are tests\\none", keyRead, key) ==

@@ -31,8 +31,7 @@ private slots:
     // minimizing hides the window in the tray, and a real double-click on the icon brings it back.
     void framedWindowMinimizesIntoTheTrayAndComesBack() {
         QFile f(SettingsFile::path());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("6553,2985,7815,1200,900\r\n");
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("6553,2985,7815,1200,900\r\n") == 25);
         f.close();
         MainForm form;
         form.Form_Load();
@@ -51,12 +50,10 @@ private slots:
         form.showMinimized();
         QTRY_VERIFY(!form.isVisible());
         const QPoint at = form.tray.geometry().center();
-        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
-                                   QStringLiteral("mousemove %1 %2 click --repeat 2 --delay 80 1")
-                                       .arg(at.x())
-                                       .arg(at.y())
-                                       .split(QLatin1Char(' '))),
-                 0);
+        const QString x = QString::number(at.x()), y = QString::number(at.y());
+        QCOMPARE(
+            QProcess::execute("xdotool", {"mousemove", x, y, "click", "--repeat", "2", "--delay", "80", "1"}),
+            0);
         QTRY_VERIFY_WITH_TIMEOUT(form.isVisible(), 5000);
         QTRY_VERIFY(!form.isMinimized());
         QVERIFY(QTest::qWaitForWindowExposed(&form));
