@@ -1,0 +1,45 @@
+#pragma once
+
+#include "settings/SettingsFile.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTest>
+#include <QUdpSocket>
+
+// Set-up shared by the main window's tests: free ports, datagrams over loopback, the settings file, and
+// the warnings the window shows.
+namespace WindowTesting {
+inline quint16 freePort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::AnyIPv4, 0);
+    return probe.localPort();
+}
+inline void send(quint16 port, const QByteArray &datagram) {
+    QUdpSocket().writeDatagram(datagram, QHostAddress::LocalHost, port);
+}
+inline QByteArray record(quint16 port, const QByteArray &geometry = "2985,7815,1200,900") {
+    return QByteArray::number(port) + ',' + geometry;
+}
+inline void writeSettings(const QByteArray &bytes) {
+    QFile f(SettingsFile::path());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+inline QByteArray storedSettings() {
+    QFile f(SettingsFile::path());
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+// Every warning shown, one "title: text" line each, and closes them all.
+inline QString takeMessages() {
+    QString shown;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w)) {
+            if (box->isVisible())
+                shown += box->windowTitle() + QStringLiteral(": ") + box->text() + QLatin1Char('\n');
+            box->close();
+        }
+    return shown;
+}
+} // namespace WindowTesting
