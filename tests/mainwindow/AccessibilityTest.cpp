@@ -1,6 +1,7 @@
 #include "TestRegistry.h"
 #include "WindowTesting.h"
 #include "mainwindow/MainForm.h"
+#include "sensorview/SensorView.h"
 #include "settings/frmOptions.h"
 
 #include <QAccessible>
@@ -8,18 +9,25 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 
 using namespace WindowTesting;
 
-// What an assistive tool sees: names of the controls, the grid as a table, and the keyboard.
+// What an assistive tool sees: names of the controls, the grid as a table; and the keyboard.
 class AccessibilityTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
 
     static QAccessibleInterface *accessible(QObject *o) { return QAccessible::queryAccessibleInterface(o); }
+    static QStringList titles(const QList<QAction *> &actions) {
+        QStringList out;
+        for (const QAction *a : actions)
+            out << (a->menu() ? a->menu()->title() : a->text());
+        return out;
+    }
 
 private slots:
     void initTestCase() { SettingsFile::setFolderForTesting(dir.path()); }
@@ -87,13 +95,19 @@ private slots:
         form.DudUDP.Close();
     }
 
-    void menuBarAndGridFromTheKeyboard() {
+    // The menus, the "By Sensor" view in the grid's place and the grid's cells, from the keyboard.
+    void menusViewsAndGridFromTheKeyboard() {
         MainForm form;
         form.Form_Load();
         form.DudUDP.Close();
         form.show();
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
+        SensorView *sensors = form.sensorView;
+        QCOMPARE(titles(form.menuBar()->actions()) + titles(form.FileMenu->actions()) +
+                     titles(form.ToolsMenu->actions()) + titles(sensors->ViewMenu->actions()),
+                 QStringList({"File", "Tools", "View", "Help", "Export CSV...", "Copy", "Exit", "Options",
+                              "Statistics...", "Rules...", "Readings", "By Sensor"}));
 
         QTest::keyClick(&form, Qt::Key_F10);
         QTRY_VERIFY(form.FileMenu->isVisible());
@@ -114,6 +128,24 @@ private slots:
         form.FileMenu->close();
         form.menuBar()->setActiveAction(nullptr);
         QTest::keyClick(form.menuBar(), Qt::Key_Escape);
+
+        // Ctrl+2 and Ctrl+1 switch the views, each choice told to be remembered; the sensor view takes
+        // the grid's place and size, also after the window is resized, and Ctrl+F reaches its filter.
+        QVERIFY(view->isVisible() && !sensors->isVisible());
+        QSignalSpy remembered(sensors, &SensorView::prefsChanged);
+        QTest::keyClick(&form, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(sensors->isVisible() && !view->isVisible());
+        QVERIFY(sensors->BySensorViewMenu->isChecked() && !sensors->ReadingsViewMenu->isChecked());
+        QCOMPARE(remembered.count(), 1);
+        QCOMPARE(remembered.at(0).at(0).value<SensorViewPrefs>().lines(), QStringList{"view by-sensor"});
+        QCOMPARE(sensors->geometry(), view->geometry());
+        form.resize(form.width() + 90, form.height() + 60);
+        QCOMPARE(sensors->geometry(), view->geometry());
+        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(sensors->filterBox()->hasFocus());
+        QTest::keyClick(&form, Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(view->isVisible() && !sensors->isVisible());
+        QCOMPARE(remembered.count(), 2);
 
         // The grid takes the focus and the arrow keys walk its cells.
         for (int i = 0; i < 3; ++i)
@@ -136,6 +168,13 @@ private slots:
         QTest::keyPress(view, Qt::Key_Alt);
         QTest::keyRelease(view, Qt::Key_Alt);
         QTRY_VERIFY(menuReached());
+
+        // A remembered choice is applied at start-up without being told back.
+        SensorViewPrefs stored;
+        stored.bySensor = true;
+        sensors->setPrefs(stored);
+        QVERIFY(sensors->isVisible() && sensors->BySensorViewMenu->isChecked());
+        QCOMPARE(remembered.count(), 2);
     }
 };
 

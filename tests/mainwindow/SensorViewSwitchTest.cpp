@@ -17,18 +17,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The "By Sensor" view inside the main window: its menus and keys, its place, what it exports and copies.
+// The "By Sensor" view inside the main window: what it exports and copies, and the hosts it hides.
 class SensorViewSwitchTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
 
-    static QStringList titles(const QList<QAction *> &actions) {
-        QStringList out;
-        for (const QAction *a : actions)
-            out << (a->menu() ? a->menu()->title() : a->text());
-        return out;
-    }
     static void feed(MainForm &form, const QStringList &readings) { // "host|sensor|value"
         for (const QString &r : readings) {
             const QStringList f = r.split(QLatin1Char('|'));
@@ -42,43 +36,6 @@ class SensorViewSwitchTest : public QObject {
 private slots:
     void initTestCase() { SettingsFile::setFolderForTesting(dir.path()); }
     void cleanup() { frmOptions::unload(); }
-
-    void switchesByMenuAndKeys() {
-        MainForm form;
-        form.Form_Load();
-        form.show();
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        SensorView *view = form.sensorView;
-        QCOMPARE(titles(form.menuBar()->actions()) + titles(form.FileMenu->actions()) +
-                     titles(form.ToolsMenu->actions()) + titles(view->ViewMenu->actions()),
-                 QStringList({"File", "Tools", "View", "Help", "Export CSV...", "Copy", "Exit", "Options",
-                              "Statistics...", "Rules...", "Readings", "By Sensor"}));
-        QVERIFY(form.MSFlexGrid1->isVisible() && !view->isVisible());
-
-        QSignalSpy remembered(view, &SensorView::prefsChanged);
-        QTest::keyClick(&form, Qt::Key_2, Qt::ControlModifier);
-        QVERIFY(view->isVisible() && !form.MSFlexGrid1->isVisible());
-        QVERIFY(view->BySensorViewMenu->isChecked() && !view->ReadingsViewMenu->isChecked());
-        QCOMPARE(remembered.count(), 1);
-        QCOMPARE(remembered.at(0).at(0).value<SensorViewPrefs>().lines(), QStringList{"view by-sensor"});
-        // The grid's place and size, also after the window is resized.
-        QCOMPARE(view->geometry(), form.MSFlexGrid1->geometry());
-        form.resize(form.width() + 90, form.height() + 60);
-        QCOMPARE(view->geometry(), form.MSFlexGrid1->geometry());
-        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(view->filterBox()->hasFocus());
-
-        QTest::keyClick(&form, Qt::Key_1, Qt::ControlModifier);
-        QVERIFY(form.MSFlexGrid1->isVisible() && !view->isVisible());
-        QCOMPARE(remembered.count(), 2);
-        // A remembered choice is applied at start-up without being told back.
-        SensorViewPrefs stored;
-        stored.bySensor = true;
-        view->setPrefs(stored);
-        QVERIFY(view->isVisible() && view->BySensorViewMenu->isChecked());
-        QCOMPARE(remembered.count(), 2);
-    }
 
     void exports_data() {
         QTest::addColumn<QStringList>("readings");
