@@ -42,4 +42,11 @@ inline QString takeMessages() {
         }
     return shown;
 }
+// The warnings shown hold every text told, and there are none when nothing was to be told.
+inline void checkMessages(const QStringList &told) {
+    const QString shown = takeMessages();
+    QVERIFY2(shown.isEmpty() == told.isEmpty(), qPrintable(shown));
+    for (const QString &text : told)
+        QVERIFY2(shown.contains(text), qPrintable(shown));
+}
 } // namespace WindowTesting
