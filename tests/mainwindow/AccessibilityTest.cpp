@@ -37,8 +37,7 @@ private slots:
     // the counters' values as values, read-only. Tab walks the Options dialog from Save down the boxes.
     void namesAndTabOrder() {
         MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
+        load(form);
         form.OptionsMenu_Click();
         frmOptions *o = frmOptions::ref();
         QStringList names;
@@ -98,9 +97,7 @@ private slots:
     // The menus, the "By Sensor" view in the grid's place and the grid's cells, from the keyboard.
     void menusViewsAndGridFromTheKeyboard() {
         MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
-        form.show();
+        load(form, true);
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         SensorView *sensors = form.sensorView;

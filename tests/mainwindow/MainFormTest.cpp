@@ -24,10 +24,6 @@
 using namespace WindowTesting;
 
 namespace {
-void loadWithoutSocket(MainForm &form) {
-    form.Form_Load();
-    form.DudUDP.Close();
-}
 // The grid fills the window less the allowances, and has no height left below them.
 void checkLayout(const MainForm &form) {
     QCOMPARE(form.gridWidth(), WindowGeometry::width(&form) - MainForm::GridWidthAllowance);
@@ -220,8 +216,7 @@ private slots:
         const int loadedBefore = LoadedForms::count();
         QPointer<MainForm> form = new MainForm;
         form->setAttribute(Qt::WA_DeleteOnClose);
-        loadWithoutSocket(*form);
-        form->show();
+        load(*form, true);
         form->OptionsMenu_Click();
         QPointer<frmOptions> options = frmOptions::ref();
         QVERIFY(options->isVisible());
@@ -293,7 +288,7 @@ private slots:
     // a minimized window stays in the task bar.
     void captionHeaderRowAndIcon() {
         MainForm form;
-        loadWithoutSocket(form);
+        load(form);
         QCOMPARE(form.windowTitle(), QStringLiteral("Zar-Are on ") + GetLocalComputerName());
         // Nothing in column 0, then Date, Time, and Name (blue) / Value up to column 130.
         QCOMPARE((QStringList{form.grid.textAt(0, 0), form.grid.textAt(0, 1), form.grid.textAt(0, 2),
@@ -351,8 +346,7 @@ private slots:
         QFETCH(int, message);
         QFETCH(QSizeF, set);
         MainForm form;
-        loadWithoutSocket(form);
-        form.show();
+        load(form, true);
         QWidget *client = form.centralWidget();
         const QPoint bare(client->width() - 3, 3); // right of the counters, above the grid
         QCOMPARE(client->childAt(bare), nullptr);

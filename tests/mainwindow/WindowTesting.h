@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mainwindow/MainForm.h"
 #include "settings/SettingsFile.h"
 
 #include <QApplication>
@@ -30,6 +31,13 @@ inline void writeSettings(const QByteArray &bytes) {
 inline QByteArray storedSettings() {
     QFile f(SettingsFile::path());
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+// The window loaded as at start-up, its socket closed again; shown if asked.
+inline void load(MainForm &form, bool show = false) {
+    form.Form_Load();
+    form.DudUDP.Close();
+    if (show)
+        form.show();
 }
 // Every warning shown, one "title: text" line each, and closes them all.
 inline QString takeMessages() {
