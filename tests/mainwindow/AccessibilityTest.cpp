@@ -34,10 +34,14 @@ private slots:
     void cleanup() { frmOptions::unload(); }
 
     // Each box is read by its label's words (the geometry labels are not beside their own boxes), and
-    // the counters' values as values, read-only. Tab walks the Options dialog from Save down the boxes.
-    void namesAndTabOrder() {
+    // the counters' values as values, read-only; Tab walks the Options dialog from Save down the boxes.
+    // Two readings over loopback are read back as a screen reader reads them: the counters and the table.
+    void namesOrderAndReadings() {
+        const quint16 port = freePort();
+        writeSettings(record(port, "3000,9000,1200,900"));
         MainForm form;
-        load(form);
+        form.Form_Load();
+        form.show();
         form.OptionsMenu_Click();
         frmOptions *o = frmOptions::ref();
         QStringList names;
@@ -56,15 +60,7 @@ private slots:
                 visited << w;
         QCOMPARE(visited, (QList<QWidget *>{o->cmdOK, o->portvalue, o->readheight, o->readwidth, o->readtop,
                                             o->readleft}));
-    }
 
-    // Two readings over loopback, read back as a screen reader reads them: the counters and the table.
-    void datagramsReachTheCountersAndTheTable() {
-        const quint16 port = freePort();
-        writeSettings(record(port, "3000,9000,1200,900"));
-        MainForm form;
-        form.Form_Load();
-        form.show();
         const QByteArray readings[] = {"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C",
                                        "<13>Sep  9 20:05:00 LAB sensor[Fan]: Speed=1200 RPM"};
         for (const QByteArray &reading : readings)
