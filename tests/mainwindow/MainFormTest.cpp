@@ -284,8 +284,8 @@ private slots:
     }
 
     // The caption and the grid's header row at start-up; the icon's flags, image and tip (cut to 63
-    // characters), added at start-up and removed once at shutdown. Without an icon shown, a minimized
-    // window stays in the task bar.
+    // characters), added at start-up and removed once at shutdown. Without an icon, a minimized window
+    // stays in the task bar.
     void captionHeaderRowAndIcon() {
         MainForm form;
         load(form);
@@ -306,13 +306,13 @@ private slots:
         const QString caption = QStringLiteral("Zar-Are on ") + QString(70, QLatin1Char('x'));
         QCOMPARE(NotifyIconData::tipField(caption), caption.left(63) + QChar(0));
 
+        form.Form_Unload();
+        QVERIFY(!form.tray.isAdded());
+        QVERIFY(!form.tray.remove()); // a second delete does nothing
         form.show();
         form.showMinimized();
         QCoreApplication::processEvents();
         QVERIFY(form.isVisible());
-        form.Form_Unload();
-        QVERIFY(!form.tray.isAdded());
-        QVERIFY(!form.tray.remove()); // a second delete does nothing
     }
 
     // A size change of the shown window holds the minimum. The icon's messages arrive as mouse moves with
