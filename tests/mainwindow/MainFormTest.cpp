@@ -122,7 +122,6 @@ private slots:
         QCOMPARE(options->portvalue->text(), boxPort);
         if (ours)
             QCOMPARE(form.DudUDP.localPort(), told.isEmpty() ? port.toUShort() : quint16(0));
-        form.DudUDP.Close();
         QVERIFY(!options->isVisible());
 
         told.replaceInStrings("$FILE", SettingsFile::path()).replaceInStrings("$PORT", port);
