@@ -1,101 +1,70 @@
 #include "TestRegistry.h"
-#include "about/frmAbout.h"
+#include "WindowTesting.h"
 #include "mainwindow/MainForm.h"
-#include "settings/SettingsFile.h"
+#include "sensorview/SensorView.h"
 #include "settings/frmOptions.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QUdpSocket>
 
-// What an assistive tool sees: names and roles of the controls, the grid as a table, and the keyboard.
+using namespace WindowTesting;
+
+// What an assistive tool sees: names of the controls, the grid as a table; and the keyboard.
 class AccessibilityTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
 
     static QAccessibleInterface *accessible(QObject *o) { return QAccessible::queryAccessibleInterface(o); }
+    static QStringList titles(const QList<QAction *> &actions) {
+        QStringList out;
+        for (const QAction *a : actions)
+            out << (a->menu() ? a->menu()->title() : a->text());
+        return out;
+    }
 
 private slots:
     void initTestCase() { SettingsFile::setFolderForTesting(dir.path()); }
-    void cleanup() {
-        frmOptions::unload();
-        delete frmAbout::instance();
-    }
+    void cleanup() { frmOptions::unload(); }
 
-    void controlsHaveNamesAndRoles() {
+    // Each box is read by its label's words (the geometry labels are not beside their own boxes), and
+    // the counters' values as values, read-only; Tab walks the Options dialog from Save down the boxes.
+    // Two readings over loopback are read back as a screen reader reads them: the counters and the table.
+    void namesOrderAndReadings() {
+        const quint16 port = freePort();
+        writeSettings(record(port, "3000,9000,1200,900"));
         MainForm form;
         form.Form_Load();
-        form.DudUDP.Close();
         form.show();
-        struct Expected {
-            QObject *control;
-            QString name;
-            QAccessible::Role role;
-        };
-        frmOptions *options = frmOptions::ref();
-        const Expected main[] = {
-            {form.PacketsReceived, QStringLiteral("Packets Received"), QAccessible::EditableText},
-            {form.ReceivedBytes, QStringLiteral("Bytes Received"), QAccessible::EditableText},
-            {form.MSFlexGrid1, QStringLiteral("Hosts"), QAccessible::Table},
-            {options->portvalue, QStringLiteral("Incoming UDP Port"), QAccessible::EditableText},
-            {options->readheight, QStringLiteral("Window Height"), QAccessible::EditableText},
-            {options->readwidth, QStringLiteral("Window Width"), QAccessible::EditableText},
-            {options->readtop, QStringLiteral("Window Top"), QAccessible::EditableText},
-            {options->readleft, QStringLiteral("Window Left"), QAccessible::EditableText},
-            {options->cmdOK, QStringLiteral("Save"), QAccessible::Button},
-        };
-        for (const Expected &e : main) {
-            QAccessibleInterface *a = accessible(e.control);
-            QVERIFY(a);
-            QCOMPARE(a->text(QAccessible::Name), e.name);
-            QCOMPARE(a->role(), e.role);
-        }
-        // The counters' values are read as values, not as names.
+        form.OptionsMenu_Click();
+        frmOptions *o = frmOptions::ref();
+        QStringList names;
+        for (QObject *control : std::initializer_list<QObject *>{
+                 form.PacketsReceived, form.ReceivedBytes, form.MSFlexGrid1, o->portvalue, o->readheight,
+                 o->readwidth, o->readtop, o->readleft, o->cmdOK})
+            names << accessible(control)->text(QAccessible::Name);
+        QCOMPARE(names, QStringList({"Packets Received", "Bytes Received", "Hosts", "Incoming UDP Port",
+                                     "Window Height", "Window Width", "Window Top", "Window Left", "Save"}));
         QCOMPARE(accessible(form.PacketsReceived)->text(QAccessible::Value), QStringLiteral("0"));
         QCOMPARE(accessible(form.PacketsReceived)->state().readOnly, 1u);
 
-        frmAbout::showModeless();
-        frmAbout *about = frmAbout::instance();
-        for (const char *name : {"lblTitle", "lblVersion", "lblDescription"}) {
-            auto *label = about->findChild<QLabel *>(QLatin1String(name));
-            QAccessibleInterface *a = accessible(label);
-            QCOMPARE(a->text(QAccessible::Name), label->text());
-            QVERIFY(!a->text(QAccessible::Description).isEmpty());
-        }
-        QCOMPARE(accessible(about->findChild<QPushButton *>(QStringLiteral("cmdSysInfo")))
-                     ->text(QAccessible::Name),
-                 QStringLiteral("System Info..."));
-    }
+        QList<QWidget *> visited{o->cmdOK}; // the widgets Tab visits, in the order it visits them
+        for (QWidget *w = o->cmdOK->nextInFocusChain(); w != o->cmdOK; w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(o) && w->isEnabled())
+                visited << w;
+        QCOMPARE(visited, (QList<QWidget *>{o->cmdOK, o->portvalue, o->readheight, o->readwidth, o->readtop,
+                                            o->readleft}));
 
-    // Two readings over loopback, read back as a screen reader reads them: the counters and the table.
-    void datagramsReachTheCountersAndTheTable() {
-        QUdpSocket probe;
-        QVERIFY(probe.bind(QHostAddress::AnyIPv4, 0));
-        const quint16 port = probe.localPort();
-        probe.close();
-        QFile f(SettingsFile::path());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray::number(port) + ",3000,9000,1200,900");
-        f.close();
-        MainForm form;
-        form.Form_Load();
-        form.show();
         const QByteArray readings[] = {"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C",
                                        "<13>Sep  9 20:05:00 LAB sensor[Fan]: Speed=1200 RPM"};
-        QUdpSocket out;
         for (const QByteArray &reading : readings)
-            out.writeDatagram(reading, QHostAddress::LocalHost, port);
+            send(port, reading);
         QTRY_COMPARE(accessible(form.PacketsReceived)->text(QAccessible::Value), QStringLiteral("2"));
         QCOMPARE(accessible(form.ReceivedBytes)->text(QAccessible::Value),
                  QString::number(readings[0].size() + readings[1].size()));
@@ -103,12 +72,11 @@ private slots:
 
         QAccessibleTableInterface *table = accessible(form.MSFlexGrid1)->tableInterface();
         QVERIFY(table);
-        QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(table->columnCount(), 130);
-        const QStringList row0{"Sep  9", "20:04:58", " CPU Temp", " 45.0 "};
-        for (int column = 0; column < row0.size(); ++column)
-            QCOMPARE(table->cellAt(0, column)->text(QAccessible::Name), row0.at(column));
-        QCOMPARE(table->cellAt(1, 3)->text(QAccessible::Name), QStringLiteral(" 1200 "));
+        QCOMPARE(QPoint(table->rowCount(), table->columnCount()), QPoint(2, 130));
+        QStringList cells;
+        for (const QPoint &at : {QPoint(0, 0), QPoint(0, 1), QPoint(0, 2), QPoint(0, 3), QPoint(1, 3)})
+            cells << table->cellAt(at.x(), at.y())->text(QAccessible::Name);
+        QCOMPARE(cells, QStringList({"Sep  9", "20:04:58", " CPU Temp", " 45.0 ", " 1200 "}));
         QAccessibleTableCellInterface *tableCell = table->cellAt(0, 2)->tableCellInterface();
         QVERIFY(tableCell);
         // Header cells are handed out new on every call, and are the caller's to delete.
@@ -122,13 +90,17 @@ private slots:
         form.DudUDP.Close();
     }
 
-    void menuBarAndGridFromTheKeyboard() {
+    // The menus, the "By Sensor" view in the grid's place and the grid's cells, from the keyboard.
+    void menusViewsAndGridFromTheKeyboard() {
         MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
-        form.show();
+        load(form, true);
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
+        SensorView *sensors = form.sensorView;
+        QCOMPARE(titles(form.menuBar()->actions()) + titles(form.FileMenu->actions()) +
+                     titles(form.ToolsMenu->actions()) + titles(sensors->ViewMenu->actions()),
+                 QStringList({"File", "Tools", "View", "Help", "Export CSV...", "Copy", "Exit", "Options",
+                              "Statistics...", "Rules...", "Readings", "By Sensor"}));
 
         QTest::keyClick(&form, Qt::Key_F10);
         QTRY_VERIFY(form.FileMenu->isVisible());
@@ -141,20 +113,38 @@ private slots:
             return form.FileMenu->isVisible() ||
                    form.menuBar()->activeAction() == form.FileMenu->menuAction();
         };
-        form.MSFlexGrid1->setFocus();
-        QTest::keyPress(form.MSFlexGrid1, Qt::Key_Alt);
-        QTest::keyRelease(form.MSFlexGrid1, Qt::Key_Alt);
+        QTableView *view = form.MSFlexGrid1;
+        view->setFocus();
+        QTest::keyPress(view, Qt::Key_Alt);
+        QTest::keyRelease(view, Qt::Key_Alt);
         QTRY_VERIFY(menuReached());
         form.FileMenu->close();
         form.menuBar()->setActiveAction(nullptr);
         QTest::keyClick(form.menuBar(), Qt::Key_Escape);
+
+        // Ctrl+2 and Ctrl+1 switch the views, each choice told to be remembered; the sensor view takes
+        // the grid's place and size, also after the window is resized, and Ctrl+F reaches its filter.
+        QVERIFY(view->isVisible() && !sensors->isVisible());
+        QSignalSpy remembered(sensors, &SensorView::prefsChanged);
+        QTest::keyClick(&form, Qt::Key_2, Qt::ControlModifier);
+        QVERIFY(sensors->isVisible() && !view->isVisible());
+        QVERIFY(sensors->BySensorViewMenu->isChecked() && !sensors->ReadingsViewMenu->isChecked());
+        QCOMPARE(remembered.count(), 1);
+        QCOMPARE(remembered.at(0).at(0).value<SensorViewPrefs>().lines(), QStringList{"view by-sensor"});
+        QCOMPARE(sensors->geometry(), view->geometry());
+        form.resize(form.width() + 90, form.height() + 60);
+        QCOMPARE(sensors->geometry(), view->geometry());
+        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(sensors->filterBox()->hasFocus());
+        QTest::keyClick(&form, Qt::Key_1, Qt::ControlModifier);
+        QVERIFY(view->isVisible() && !sensors->isVisible());
+        QCOMPARE(remembered.count(), 2);
 
         // The grid takes the focus and the arrow keys walk its cells.
         for (int i = 0; i < 3; ++i)
             form.reception.processDatagram(
                 QStringLiteral("<13>Sep  9 20:04:58 H%1 s[A]: v=1").arg(i).toUtf8());
         form.grid.flush();
-        QTableView *view = form.MSFlexGrid1;
         view->setFocus();
         QVERIFY(view->hasFocus() || QApplication::focusWidget() == view);
         view->setCurrentIndex(form.grid.index(0, 0));
@@ -171,22 +161,13 @@ private slots:
         QTest::keyPress(view, Qt::Key_Alt);
         QTest::keyRelease(view, Qt::Key_Alt);
         QTRY_VERIFY(menuReached());
-    }
 
-    void optionsFocusOrder() {
-        MainForm form;
-        form.Form_Load();
-        form.DudUDP.Close();
-        form.OptionsMenu_Click();
-        frmOptions *options = frmOptions::ref();
-        const QList<QWidget *> order{options->cmdOK,     options->portvalue, options->readheight,
-                                     options->readwidth, options->readtop,   options->readleft};
-        // The widgets Tab visits, in the order it visits them.
-        QList<QWidget *> visited{options->cmdOK};
-        for (QWidget *w = options->cmdOK->nextInFocusChain(); w != options->cmdOK; w = w->nextInFocusChain())
-            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(options) && w->isEnabled())
-                visited << w;
-        QCOMPARE(visited, order);
+        // A remembered choice is applied at start-up without being told back.
+        SensorViewPrefs stored;
+        stored.bySensor = true;
+        sensors->setPrefs(stored);
+        QVERIFY(sensors->isVisible() && sensors->BySensorViewMenu->isChecked());
+        QCOMPARE(remembered.count(), 2);
     }
 };
 

@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <utility>
+
 // The tray's view of the critical cells, with an injected clock.
 class AlarmWatchTest : public QObject {
     Q_OBJECT
@@ -14,13 +16,16 @@ class AlarmWatchTest : public QObject {
     std::unique_ptr<AlarmWatch> watch;
     std::unique_ptr<QSignalSpy> notified;
 
-    void set(int row, const char *value) {
-        if (grid.Rows() <= row)
-            grid.setRows(row + 1);
-        grid.setTextAt(row, 0, QStringLiteral("host-%1").arg(row));
-        grid.setTextAt(row, 3, QStringLiteral(" CPU Temp"));
-        grid.copyTextAt(row, 4, QString::fromLatin1(value));
-        grid.setUnitAt(row, 4, u"C");
+    // Each (row, value) in turn into the CPU Temp cell of host-<row>.
+    void set(std::initializer_list<std::pair<int, const char *>> cells) {
+        for (const auto &[row, value] : cells) {
+            if (grid.Rows() <= row)
+                grid.setRows(row + 1);
+            grid.setTextAt(row, 0, QStringLiteral("host-%1").arg(row));
+            grid.setTextAt(row, 3, QStringLiteral(" CPU Temp"));
+            grid.copyTextAt(row, 4, QString::fromLatin1(value));
+            grid.setUnitAt(row, 4, u"C");
+        }
     }
     QStringList check() {
         notified->clear();
@@ -30,8 +35,7 @@ class AlarmWatchTest : public QObject {
             texts << n.at(0).toString();
         return texts;
     }
-
-    RuleSet rules() const {
+    static RuleSet rules() {
         RuleSet r;
         r.thresholds.push_back({QStringLiteral("CPU*"), {}});
         r.thresholds.back().bounds.crit = 85;
@@ -53,17 +57,13 @@ private slots:
     void cleanup() { tray.remove(); }
 
     void worstCellAndBadge() {
-        set(1, " 90.0 ");
-        set(2, " 97.0 ");
-        set(3, " 2.0 "); // 3 below the low bound: less beyond than 97 is above 85
-        set(4, " 50.0 ");
+        // 2 is below the low bound by less than 97 is above 85.
+        set({{1, " 90.0 "}, {2, " 97.0 "}, {3, " 2.0 "}, {4, " 50.0 "}});
         QCOMPARE(check(),
                  QStringList{"host-1 CPU Temp 90.0 C\nhost-2 CPU Temp 97.0 C\nhost-3 CPU Temp 2.0 C"});
         QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X - 3 critical: host-2 CPU Temp 97.0 C"));
         QVERIFY(data.hIcon.cacheKey() != QIcon().cacheKey());
-        set(2, " 60.0 ");
-        set(1, " n/a ");
-        set(3, " 5.0 "); // at the bound is not beyond it
+        set({{2, " 60.0 "}, {1, " n/a "}, {3, " 5.0 "}}); // at the bound is not beyond it
         QCOMPARE(check(), QStringList());
         QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X"));
     }
@@ -71,8 +71,7 @@ private slots:
     // New rules work every level out again; a cell that stays critical is not news, nor is a renamed
     // cell that stays critical, but one whose new name has no bound leaves the count.
     void rulesChangeAndRenames() {
-        set(1, " 90.0 ");
-        set(2, " 91.0 ");
+        set({{1, " 90.0 "}, {2, " 91.0 "}});
         QCOMPARE(check().size(), 1);
         now += 2 * AlarmWatch::RenotifyMs;
         grid.setRules(rules());
@@ -84,18 +83,14 @@ private slots:
     }
 
     void oneNotificationAMinutePerCell() {
-        set(1, " 90.0 ");
+        set({{1, " 90.0 "}});
         QCOMPARE(check().size(), 1);
-        set(1, " 50.0 ");
-        set(1, " 91.0 "); // out and back in within the minute: no second notification
+        set({{1, " 50.0 "}, {1, " 91.0 "}}); // out and back in within the minute: no second notification
         QCOMPARE(check(), QStringList());
         now += AlarmWatch::RenotifyMs;
-        set(1, " 50.0 ");
-        set(1, " 92.0 ");
+        set({{1, " 50.0 "}, {1, " 92.0 "}});
         QCOMPARE(check(), QStringList{"host-1 CPU Temp 92.0 C"});
-        set(1, " 50.0 ");
-        set(1, " 93.0 ");
-        set(1, " 50.0 "); // in and out between two checks: nothing to tell
+        set({{1, " 50.0 "}, {1, " 93.0 "}, {1, " 50.0 "}}); // in and out between two checks: nothing to tell
         now += AlarmWatch::RenotifyMs;
         QCOMPARE(check(), QStringList());
     }
@@ -104,7 +99,7 @@ private slots:
     void manyAtOnceAreSummedUp() {
         const int rows = FlexGrid::MaxEntered + 44;
         for (int row = 1; row <= rows; ++row)
-            set(row, " 99.0 ");
+            set({{row, " 99.0 "}});
         const QStringList texts = check();
         QCOMPARE(texts.size(), 1);
         QCOMPARE(texts.at(0).count(QLatin1Char('\n')), AlarmWatch::NotificationsPerCheck);

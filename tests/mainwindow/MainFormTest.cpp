@@ -1,68 +1,43 @@
 #include "mainwindow/MainForm.h"
 #include "TestRegistry.h"
+#include "WindowTesting.h"
 #include "about/frmAbout.h"
 #include "desktop/LoadedForms.h"
 #include "geometry/Twips.h"
 #include "geometry/WindowGeometry.h"
 #include "mainwindow/ComputerName.h"
 #include "mainwindow/StatisticsWindow.h"
-#include "settings/SettingsFile.h"
 #include "settings/frmOptions.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QUdpSocket>
 
 #include <algorithm>
 
+using namespace WindowTesting;
+
 namespace {
-QMessageBox *visibleMessage() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
-            return box;
-    return nullptr;
-}
-void closeMessages() {
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *box = qobject_cast<QMessageBox *>(w))
-            box->close();
-}
-quint16 freePort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::AnyIPv4, 0);
-    return probe.localPort();
-}
-QByteArray record(quint16 port, const QByteArray &geometry = "2985,7815,1200,900") {
-    return QByteArray::number(port) + ',' + geometry;
-}
-void send(quint16 port, const QByteArray &bytes) {
-    QUdpSocket().writeDatagram(bytes, QHostAddress::LocalHost, port);
-}
-void loadWithoutSocket(MainForm &form) {
-    form.Form_Load();
-    form.DudUDP.Close();
-}
-int topLevelAbouts() {
-    const QWidgetList all = QApplication::topLevelWidgets();
-    return int(std::count_if(all.begin(), all.end(), [](QWidget *w) { return qobject_cast<frmAbout *>(w); }));
-}
 // The grid fills the window less the allowances, and has no height left below them.
 void checkLayout(const MainForm &form) {
     QCOMPARE(form.gridWidth(), WindowGeometry::width(&form) - MainForm::GridWidthAllowance);
     QCOMPARE(form.gridHeight(),
              std::max(0.0f, WindowGeometry::height(&form) - MainForm::GridHeightAllowance));
+}
+// The Options dialog's geometry boxes hold the window's geometry, and the dialog was not shown for it.
+void checkCaptured(const MainForm &form) {
+    const frmOptions *o = frmOptions::ref();
+    QCOMPARE((QList<float>{o->readheight->text().toFloat(), o->readwidth->text().toFloat(),
+                           o->readtop->text().toFloat(), o->readleft->text().toFloat()}),
+             (QList<float>{WindowGeometry::height(&form), WindowGeometry::width(&form),
+                           WindowGeometry::top(&form), WindowGeometry::left(&form)}));
+    QVERIFY(!o->isVisible());
 }
 } // namespace
 
@@ -74,153 +49,91 @@ class MainFormTest : public QObject {
 
     QTemporaryDir dir;
 
-    void writeSettings(const QByteArray &bytes) {
-        QFile f(SettingsFile::path());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray storedSettings() {
-        QFile f(SettingsFile::path());
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
 private slots:
     void initTestCase() { SettingsFile::setFolderForTesting(dir.path()); }
     void cleanup() {
-        closeMessages();
+        takeMessages();
         frmOptions::unload();
         QFile::remove(SettingsFile::path());
     }
 
-    void controlsCaptionAndHeaderRow() {
-        MainForm form;
-        loadWithoutSocket(form);
-        QVERIFY(form.findChild<QTableView *>(QStringLiteral("MSFlexGrid1")));
-        QVERIFY(form.findChild<UdpSocket *>(QStringLiteral("DudUDP")));
-        const std::pair<const char *, const char *> texts[] = {
-            {"Label1", "Bytes Received:"}, {"Label2", "Packets Received:"}, {"PacketsReceived", "0"}};
-        for (const auto &[name, text] : texts)
-            QCOMPARE(form.findChild<QWidget *>(QLatin1String(name))->property("text").toString(),
-                     QLatin1String(text));
-        for (const char *name : {"PacketsReceived", "ReceivedBytes"})
-            QVERIFY2(form.findChild<QLineEdit *>(QLatin1String(name))->isReadOnly(), name);
-        QCOMPARE((QStringList{form.ExitMenu->text(), form.OptionsMenu->text(), form.AboutMenu->text(),
-                              form.FileMenu->title(), form.ToolsMenu->title(), form.HelpMenu->title()}),
-                 (QStringList{"Exit", "Options", "About", "File", "Tools", "Help"}));
-        const QList<QAction *> tools = form.ToolsMenu->actions(); // Statistics and Rules follow Options
-        QCOMPARE(tools.size(), 3);
-        QCOMPARE(tools.at(0), form.OptionsMenu);
-        QCOMPARE(tools.at(1)->text(), QStringLiteral("Statistics..."));
-        QCOMPARE(tools.at(2)->text(), QStringLiteral("Rules..."));
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zar-Are on ") + GetLocalComputerName());
-        QCOMPARE(QApplication::applicationDisplayName(), QStringLiteral("Zar-Are"));
-        // Header row: nothing in column 0, then Date, Time, and Name (blue) / Value up to column 130.
-        QCOMPARE((QStringList{form.grid.textAt(0, 0), form.grid.textAt(0, 1), form.grid.textAt(0, 2),
-                              form.grid.textAt(0, 129), form.grid.textAt(0, 130)}),
-                 (QStringList{"", "Date", "Time", "Name", "Value"}));
-        QCOMPARE(form.grid.foreColorAt(0, 129), FlexGrid::Blue);
-        QCOMPARE(form.MSFlexGrid1->model()->headerData(129, Qt::Horizontal).toString(),
-                 QStringLiteral("Value"));
-    }
-
-    // The stored record at start-up: the port, the size held within the limits and the desktop, and a
-    // place that no screen shows left at the design place.
-    void storedRecordAtStartUp_data() {
-        QTest::addColumn<QByteArray>("geometry"); // height, width, top, left
-        QTest::addColumn<float>("height");        // -1: the desktop's
-        QTest::addColumn<float>("width");
+    // The settings file at start-up: the port, the size held within the limits and the desktop, and a
+    // place that no screen shows left at the design place. A damaged file is told at start-up and at each
+    // Options command and left as it is, with the defaults used. Options reads a stored port back into the
+    // box over an edit, and leaves the edit otherwise.
+    void startUp_data() {
+        QTest::addColumn<QByteArray>("bytes"); // $PORT a free port, $BUSY a taken one; null: no file
+        QTest::addColumn<QSizeF>("size");      // width and height; 0: the design size, -1: the desktop's
         QTest::addColumn<int>("place"); // 0 the stored one, 1 the design place, 2 somewhere on the desktop
+        QTest::addColumn<QStringList>("told"); // $FILE the settings file's path; $PORT the port
         // clang-format off
-        QTest::newRow("as stored") << QByteArray("2985,7815,1200,900") << 2985.0f << 7815.0f << 0;
-        QTest::newRow("low and narrow: raised to the minimum") << QByteArray("500,3000,1200,900\r\n") << 1000.0f << 5000.0f << 0;
-        QTest::newRow("far left and up") << QByteArray("2985,7815,-900000,-900000") << 2985.0f << 7815.0f << 1;
-        QTest::newRow("left beyond every number") << QByteArray("2985,7815,1200,-1E+38") << 2985.0f << 7815.0f << 1;
-        QTest::newRow("top beyond 32 bits") << QByteArray("2985,7815,64424509440,900") << 2985.0f << 7815.0f << 1;
-        QTest::newRow("huge values") << QByteArray("1E+38,1E+38,-1E+38,-1E+38") << -1.0f << -1.0f << 2;
+        QTest::newRow("as stored") << QByteArray("$PORT,2985,7815,1200,900") << QSizeF(7815, 2985) << 0 << QStringList();
+        QTest::newRow("low and narrow: raised to the minimum") << QByteArray("$PORT,500,3000,1200,900\r\n") << QSizeF(5000, 1000) << 0 << QStringList();
+        QTest::newRow("far left and up") << QByteArray("$PORT,2985,7815,-900000,-900000") << QSizeF(7815, 2985) << 1 << QStringList();
+        QTest::newRow("left beyond every number") << QByteArray("$PORT,2985,7815,1200,-1E+38") << QSizeF(7815, 2985) << 1 << QStringList();
+        QTest::newRow("top beyond 32 bits") << QByteArray("$PORT,2985,7815,64424509440,900") << QSizeF(7815, 2985) << 1 << QStringList();
+        QTest::newRow("huge values") << QByteArray("$PORT,1E+38,1E+38,-1E+38,-1E+38") << QSizeF(-1, -1) << 2 << QStringList();
+        QTest::newRow("busy port: told, the window lives") << QByteArray("$BUSY,2985,7815,1200,900") << QSizeF(7815, 2985) << 0 << QStringList{"Zar-Are: Port $PORT could not be opened"};
+        QTest::newRow("port out of range") << QByteArray("65536,2985,7815,1200,900") << QSizeF(7815, 2985) << 0 << QStringList{"Zar-Are: Port \"65536\" could not be opened"};
+        QTest::newRow("no file") << QByteArray() << QSizeF(0, 0) << 1 << QStringList();
+        QTest::newRow("fewer fields") << QByteArray("6000,2985") << QSizeF(0, 0) << 1 << QStringList{"$FILE", "default"};
+        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900") << QSizeF(0, 0) << 1 << QStringList{"$FILE", "default"};
         // clang-format on
     }
-    void storedRecordAtStartUp() {
-        QFETCH(QByteArray, geometry);
-        QFETCH(float, height);
-        QFETCH(float, width);
+    void startUp() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSizeF, size);
         QFETCH(int, place);
-        const QPoint designPlace = MainForm().frameGeometry().topLeft();
-        const quint16 port = freePort();
-        writeSettings(record(port, geometry));
+        QFETCH(QStringList, told);
+        const QRect design = MainForm().frameGeometry();
+        QUdpSocket busy;
+        QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0));
+        const QString port = QString::number(bytes.startsWith("$BUSY") ? busy.localPort() : freePort());
+        const bool ours = bytes.startsWith('$'), damaged = told.contains("$FILE");
+        const bool complete = !bytes.isNull() && !damaged;
+        if (ours)
+            bytes.replace(0, 5, port.toLatin1());
+        if (!bytes.isNull())
+            writeSettings(bytes);
         MainForm form;
         form.Form_Load();
         const QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
         if (place == 2)
             form.show(); // brought down to the desktop, and onto it
-        QCOMPARE(WindowGeometry::height(&form),
-                 height < 0 ? Twips::fromPixelsY(desktop.height(), &form) : height);
-        QCOMPARE(WindowGeometry::width(&form),
-                 width < 0 ? Twips::fromPixelsX(desktop.width(), &form) : width);
+        if (size.isNull())
+            QCOMPARE(form.size(), design.size());
+        else
+            QCOMPARE(QSizeF(WindowGeometry::width(&form), WindowGeometry::height(&form)),
+                     size.width() < 0 ? QSizeF(Twips::fromPixelsX(desktop.width(), &form),
+                                               Twips::fromPixelsY(desktop.height(), &form))
+                                      : size);
         if (place == 0)
             QCOMPARE(QPointF(WindowGeometry::top(&form), WindowGeometry::left(&form)), QPointF(1200, 900));
         else if (place == 1)
-            QCOMPARE(form.frameGeometry().topLeft(), designPlace);
+            QCOMPARE(form.frameGeometry().topLeft(), design.topLeft());
         else
             QVERIFY(desktop.contains(form.frameGeometry().topLeft()));
-        checkLayout(form);
-        QCOMPARE(QStringList(form.windowgeometry, form.windowgeometry + 4).join(','), geometry.trimmed());
-        QCOMPARE(frmOptions::ref()->portvalue->text(), QString::number(port));
-        QCOMPARE(form.DudUDP.localPort(), port);
-        QVERIFY(!frmOptions::ref()->isVisible());
-        QVERIFY(!visibleMessage());
-    }
-
-    // The file at start-up and at each Options command: a damaged one is told each time and left as it is
-    // until the next Save, with the defaults used; Options reads a stored port back into the box over an
-    // edit, and leaves the edit otherwise.
-    void settingsFileAtStartUpAndOptions_data() {
-        QTest::addColumn<QByteArray>("bytes"); // $PORT: a free port; null: no file
-        QTest::addColumn<bool>("damaged");
-        QTest::newRow("stored port") << QByteArray("$PORT,2985,7815,1200,900") << false;
-        QTest::newRow("no file") << QByteArray() << false;
-        QTest::newRow("fewer fields") << QByteArray("6000,2985") << true;
-        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900") << true;
-    }
-    void settingsFileAtStartUpAndOptions() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, damaged);
-        const QString port = QString::number(freePort());
-        const bool stored = bytes.startsWith("$PORT");
-        if (!bytes.isNull())
-            writeSettings(bytes.replace("$PORT", port.toLatin1()));
-        MainForm reference;
-        MainForm form;
-        loadWithoutSocket(form);
+        if (complete)
+            checkLayout(form);
+        QCOMPARE(QStringList(form.windowgeometry, form.windowgeometry + 4).join(','),
+                 complete ? bytes.mid(bytes.indexOf(',') + 1).trimmed() : QByteArray(",,,"));
         frmOptions *options = frmOptions::ref();
-        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("514"));
-        QVERIFY(stored || form.size() == reference.size());
+        const QString boxPort = complete ? bytes.left(bytes.indexOf(',')) : QByteArray("514");
+        QCOMPARE(options->portvalue->text(), boxPort);
+        if (ours)
+            QCOMPARE(form.DudUDP.localPort(), told.isEmpty() ? port.toUShort() : quint16(0));
+        QVERIFY(!options->isVisible());
+
+        told.replaceInStrings("$FILE", SettingsFile::path()).replaceInStrings("$PORT", port);
         for (int command = 0; command < 2; ++command) { // start-up, then Options
-            QMessageBox *box = visibleMessage();
-            QCOMPARE(box != nullptr, damaged);
-            QVERIFY(!box || (box->text().contains(SettingsFile::path()) && box->text().contains("default")));
-            closeMessages();
+            checkMessages(command == 0 || damaged ? told : QStringList());
             QCOMPARE(storedSettings(), bytes);
             form.OptionsMenu_Click();
         }
         QVERIFY(options->isVisible());
         options->portvalue->setText(QStringLiteral("7000"));
         form.OptionsMenu_Click();
-        QCOMPARE(options->portvalue->text(), stored ? port : QStringLiteral("7000"));
-        QCOMPARE(frmOptions::ref(), options);
-    }
-
-    void busyPortAtStartUpIsToldAndTheWindowLives() {
-        QUdpSocket other;
-        QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
-        writeSettings(record(other.localPort()));
-        MainForm form;
-        form.Form_Load();
-        QVERIFY(!form.DudUDP.isBound());
-        QMessageBox *box = visibleMessage();
-        QVERIFY(box);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Zar-Are"));
-        QVERIFY(box->text().startsWith(QStringLiteral("Port %1 could not be opened").arg(other.localPort())));
-        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        QCOMPARE(options->portvalue->text(), complete ? boxPort : QStringLiteral("7000"));
     }
 
     // Save with a port typed into the dialog: the socket moves and the record is written, the typed
@@ -229,12 +142,12 @@ private slots:
         QTest::addColumn<int>("typed"); // 0 the same port, 1 another free one, 2 a busy one
         QTest::addColumn<bool>("writable");
         QTest::addColumn<QStringList>("told"); // $NEW the typed port, $OLD the one before
+        // clang-format off
         QTest::newRow("same port") << 0 << true << QStringList();
         QTest::newRow("another port") << 1 << true << QStringList();
-        QTest::newRow("busy port: the old one kept")
-            << 2 << true << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
-        QTest::newRow("unwritable folder: the new port used all the same")
-            << 1 << false << QStringList{"no/such/folder"};
+        QTest::newRow("busy port: the old one kept") << 2 << true << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
+        QTest::newRow("unwritable folder: the new port used all the same") << 1 << false << QStringList{"no/such/folder"};
+        // clang-format on
     }
     void save() {
         QFETCH(int, typed);
@@ -242,7 +155,6 @@ private slots:
         QFETCH(QStringList, told);
         const quint16 port = freePort();
         writeSettings(record(port));
-        const QByteArray before = storedSettings();
         MainForm form;
         form.Form_Load();
         form.show();
@@ -258,74 +170,34 @@ private slots:
         QTest::mouseClick(options->cmdOK, Qt::LeftButton);
         SettingsFile::setFolderForTesting(dir.path());
 
-        QMessageBox *box = visibleMessage();
-        QCOMPARE(box != nullptr, !told.isEmpty());
-        for (QString text : told)
-            QVERIFY2(
-                box->text().contains(QDir::toNativeSeparators(
-                    text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port)))),
-                qPrintable(box->text()));
-        QCOMPARE(options->isVisible(), box != nullptr);
+        QCOMPARE(options->isVisible(), !told.isEmpty());
+        for (QString &text : told)
+            text = QDir::toNativeSeparators(
+                text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port)));
+        checkMessages(told);
         if (told.isEmpty())
             QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
         const QStringList boxes{QString::number(newPort), options->readheight->text(),
                                 options->readwidth->text(), options->readtop->text(),
                                 options->readleft->text()};
-        QCOMPARE(storedSettings(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : before);
+        QCOMPARE(storedSettings(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : record(port));
         const quint16 listening = typed == 2 ? port : newPort;
         QCOMPARE(form.DudUDP.localPort(), listening);
         send(listening, "<13>Sep  9 20:04:58 H s[A]: v=1");
         QTRY_COMPARE(form.reception.PacketsReceived.text(), QStringLiteral("1"));
-    }
 
-    // Every size change holds the minimum, lays the grid out again and captures the geometry, without
-    // showing the Options dialog.
-    void resizeFollowsTheWindow_data() {
-        QTest::addColumn<float>("setWidth");
-        QTest::addColumn<float>("setHeight");
-        QTest::addColumn<float>("width");
-        QTest::addColumn<float>("height");
-        QTest::newRow("larger") << 7000.0f << 4000.0f << 7000.0f << 4000.0f;
-        QTest::newRow("narrower than the minimum") << 4000.0f << 4000.0f << 5000.0f << 4000.0f;
-        QTest::newRow("at the minimum") << 5000.0f << 1000.0f << 5000.0f << 1000.0f;
-        QTest::newRow("lower than the minimum") << 5000.0f << 999.0f << 5000.0f << 1000.0f;
-    }
-    void resizeFollowsTheWindow() {
-        QFETCH(float, setWidth);
-        QFETCH(float, setHeight);
-        MainForm form;
-        loadWithoutSocket(form);
-        form.show();
-        WindowGeometry::setWidth(&form, setWidth);
-        WindowGeometry::setHeight(&form, setHeight);
-        QTEST(WindowGeometry::width(&form), "width");
-        QTEST(WindowGeometry::height(&form), "height");
-        checkLayout(form);
-        frmOptions *options = frmOptions::ref();
-        QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
-        QCOMPARE(options->readwidth->text().toFloat(), WindowGeometry::width(&form));
-        QCOMPARE(options->readtop->text().toFloat(), WindowGeometry::top(&form));
-        QCOMPARE(options->readleft->text().toFloat(), WindowGeometry::left(&form));
-        QVERIFY(!options->isVisible());
-    }
-
-    void reopenedOptionsShowText1UntilTheNextCapture() {
-        writeSettings(record(freePort()));
-        MainForm form;
-        form.Form_Load();
-        form.show();
-        form.OptionsMenu_Click();
-        QVERIFY(frmOptions::ref()->readheight->text() != QStringLiteral("Text1"));
-        QPointer<frmOptions> first = frmOptions::ref();
+        // Opened again, the dialog shows the stored port, and Text1 in its geometry boxes until the next
+        // capture.
+        QPointer<frmOptions> first = options;
         first->close();
         QTRY_VERIFY(!first);
         form.OptionsMenu_Click();
-        frmOptions *second = frmOptions::ref();
-        QCOMPARE(second->readheight->text(), QStringLiteral("Text1"));
-        QCOMPARE(second->readleft->text(), QStringLiteral("Text1"));
-        QVERIFY(second->portvalue->text() != QStringLiteral("514"));
+        options = frmOptions::ref();
+        QCOMPARE(
+            QStringList({options->portvalue->text(), options->readheight->text(), options->readleft->text()}),
+            QStringList({QString::number(told.isEmpty() ? newPort : port), "Text1", "Text1"}));
         form.captureGeometry();
-        QCOMPARE(second->readheight->text(), QStringLiteral("2985"));
+        QCOMPARE(options->readheight->text(), QStringLiteral("2985"));
     }
 
     // Exit and the close box end the window and its Options dialog; an About box outlives them, and the
@@ -343,14 +215,12 @@ private slots:
         const int loadedBefore = LoadedForms::count();
         QPointer<MainForm> form = new MainForm;
         form->setAttribute(Qt::WA_DeleteOnClose);
-        loadWithoutSocket(*form);
-        form->show();
+        load(*form, true);
         form->OptionsMenu_Click();
         QPointer<frmOptions> options = frmOptions::ref();
         QVERIFY(options->isVisible());
         for (int i = 0; about && i < 2; ++i)
             form->AboutMenu_Click();
-        QCOMPARE(topLevelAbouts(), about ? 1 : 0);
         QPointer<frmAbout> aboutBox = frmAbout::instance();
         if (closeBox)
             form->close();
@@ -363,14 +233,38 @@ private slots:
         delete aboutBox;
     }
 
-    void largeCountsShowTheirLeadingDigits() {
+    void statisticsTexts_data() {
+        QTest::addColumn<qint64>("drops");
+        QTest::addColumn<int>("buffer");
+        QTest::addColumn<QStringList>("texts"); // after the three counts
+        QTest::newRow("Linux") << qint64(12) << 8388608 << QStringList{"12", "8388608 bytes"};
+        QTest::newRow("drops not reported")
+            << qint64(-1) << 212992 << QStringList{"not available", "212992 bytes"};
+        QTest::newRow("not bound") << qint64(-1) << 0 << QStringList{"not available", "not available"};
+    }
+    void statisticsTexts() {
+        QFETCH(qint64, drops);
+        QFETCH(int, buffer);
+        QFETCH(QStringList, texts);
+        const auto values = StatisticsText::values({1234567, 3, 42, drops, buffer});
+        QCOMPARE(QStringList(values.begin(), values.end()), QStringList({"1234567", "3", "42"}) + texts);
+    }
+
+    // The counters follow the datagrams: a count wider than its box widens the box, shows its leading
+    // digits and moves the byte counter right of it. The statistics window follows the counts while shown,
+    // once a second, and closes with the main window.
+    void countersAndStatistics() {
         MainForm form;
-        loadWithoutSocket(form);
+        QVERIFY(form.DudUDP.bindPort(0));
         form.show();
+        form.StatisticsMenu->trigger();
+        QVERIFY(form.statistics && form.statistics->isVisible() && !form.statistics->isModal());
+        QCOMPARE(form.statistics->valueText(0), QStringLiteral("0"));
         form.reception.PacketsReceived.setText(QStringLiteral("123456788"));
         form.reception.ReceivedBytes.setText(QStringLiteral("99999999999999"));
-        form.reception.processDatagram("<13>Sep  9 20:04:58 H s[A]: v=1");
-        QTRY_COMPARE(form.PacketsReceived->text(), QStringLiteral("123456789"));
+        form.reception.processDatagram("<13>Sep  9 20:04:58 H s[a]: v=1");
+        form.reception.processDatagram("<13>Sep  9 20:04:58 H no tag");
+        QTRY_COMPARE(form.PacketsReceived->text(), QStringLiteral("123456790"));
         for (QLineEdit *box : {form.PacketsReceived, form.ReceivedBytes}) {
             QCOMPARE(box->cursorPosition(), 0);
             QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->text()),
@@ -380,41 +274,7 @@ private slots:
         const int labelText = form.Label1->x() + form.Label1->width() -
                               form.Label1->fontMetrics().horizontalAdvance(form.Label1->text());
         QVERIFY(form.PacketsReceived->geometry().right() < labelText);
-    }
 
-    void statisticsTexts_data() {
-        QTest::addColumn<qint64>("drops");
-        QTest::addColumn<int>("buffer");
-        QTest::addColumn<QStringList>("texts");
-        const QStringList counts{"1234567", "3", "42"};
-        QTest::newRow("Linux") << qint64(12) << 8388608 << counts + QStringList{"12", "8388608 bytes"};
-        QTest::newRow("drops not reported")
-            << qint64(-1) << 212992 << counts + QStringList{"not available", "212992 bytes"};
-        QTest::newRow("not bound") << qint64(-1) << 0
-                                   << counts + QStringList{"not available", "not available"};
-    }
-    void statisticsTexts() {
-        DatagramReception::Statistics s;
-        s.accepted = 1234567;
-        s.rejected = 3;
-        s.notUnderstood = 42;
-        QFETCH(qint64, drops);
-        QFETCH(int, buffer);
-        s.kernelDrops = drops;
-        s.bufferBytes = buffer;
-        const auto values = StatisticsText::values(s);
-        QTEST(QStringList(values.begin(), values.end()), "texts");
-    }
-
-    // The statistics window follows the counts while shown, once a second, and closes with the main window.
-    void statisticsWindowRefreshes() {
-        MainForm form;
-        QVERIFY(form.DudUDP.bindPort(0));
-        form.StatisticsMenu->trigger();
-        QVERIFY(form.statistics && form.statistics->isVisible() && !form.statistics->isModal());
-        QCOMPARE(form.statistics->valueText(0), QStringLiteral("0"));
-        form.reception.processDatagram("<13>Sep  9 20:04:58 H s[a]: v=1");
-        form.reception.processDatagram("<13>Sep  9 20:04:58 H no tag");
         QTRY_COMPARE_WITH_TIMEOUT(form.statistics->valueText(0), QStringLiteral("2"), 2500);
         QCOMPARE(form.statistics->valueText(2), QStringLiteral("1"));
         QVERIFY(form.statistics->valueText(4).endsWith(QStringLiteral(" bytes")));
@@ -422,73 +282,82 @@ private slots:
         QVERIFY(!form.statistics->isVisible());
     }
 
-    // The icon's record as the system wants it, added at start-up and removed once at shutdown.
-    void trayIconRecordAndRemoval() {
+    // The caption and the grid's header row at start-up; the icon's flags, image and tip (cut to 63
+    // characters), added at start-up and removed once at shutdown. Without an icon, a minimized window
+    // stays in the task bar.
+    void captionHeaderRowAndIcon() {
         MainForm form;
-        loadWithoutSocket(form);
+        load(form);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Zar-Are on ") + GetLocalComputerName());
+        // Nothing in column 0, then Date, Time, and Name (blue) / Value up to column 130.
+        QCOMPARE((QStringList{form.grid.textAt(0, 0), form.grid.textAt(0, 1), form.grid.textAt(0, 2),
+                              form.grid.textAt(0, 129), form.grid.textAt(0, 130)}),
+                 (QStringList{"", "Date", "Time", "Name", "Value"}));
+        QCOMPARE(form.grid.foreColorAt(0, 129), FlexGrid::Blue);
+        QCOMPARE(form.MSFlexGrid1->model()->headerData(129, Qt::Horizontal).toString(),
+                 QStringLiteral("Value"));
+
         const NotifyIconData &t = form.trayicon;
-        QCOMPARE((QList<quint32>{t.cbSize, t.uID, t.uFlags, t.uCallbackMessage}),
-                 (QList<quint32>{88, 1, 7, 0x200}));
-        QCOMPARE(t.hWnd, &form);
+        QCOMPARE(t.uFlags, 7u); // the icon's messages, its image and its tip
         QVERIFY(!t.hIcon.isNull());
-        QCOMPARE(t.szTip.size(), 64);
-        QCOMPARE(t.tipText(), form.windowTitle());
-        QVERIFY(form.tray.isAdded());
+        QCOMPARE(t.szTip, form.windowTitle() + QChar(0) + QString(63 - form.windowTitle().size(), ' '));
         QCOMPARE(form.tray.toolTip(), form.windowTitle());
+        const QString caption = QStringLiteral("Zar-Are on ") + QString(70, QLatin1Char('x'));
+        QCOMPARE(NotifyIconData::tipField(caption), caption.left(63) + QChar(0));
+
         form.Form_Unload();
         QVERIFY(!form.tray.isAdded());
         QVERIFY(!form.tray.remove()); // a second delete does nothing
-    }
-
-    void longCaptionsAreCutInTheTip() {
-        const QString caption = QStringLiteral("Zar-Are on ") + QString(70, QLatin1Char('x'));
-        NotifyIconData data;
-        data.szTip = NotifyIconData::tipField(caption);
-        QCOMPARE(data.szTip.size(), 64);
-        QCOMPARE(data.tipText(), caption.left(63));
-        data.szTip = NotifyIconData::tipField(QStringLiteral("Zar-Are on OFFICE1"));
-        QCOMPARE(data.tipText(), QStringLiteral("Zar-Are on OFFICE1"));
-        QCOMPARE(data.szTip.mid(19), QString(45, QLatin1Char(' ')));
-    }
-
-    void minimizingWithoutAnIconKeepsTheWindowInTheTaskBar() {
-        MainForm form;
         form.show();
         form.showMinimized();
+        QCoreApplication::processEvents();
         QVERIFY(form.isVisible());
     }
 
-    // The icon's messages arrive as mouse moves with the message as x: only a left double-click brings the
-    // hidden window back, laid out again. Each of them, and the mouse on the bare client area, captures
-    // the geometry.
-    void iconAndMouseMessages_data() {
-        QTest::addColumn<int>("message"); // below 0: a mouse event of type -message on the bare client area
-        QTest::addColumn<bool>("restores");
-        QTest::newRow("left double-click") << int(TrayIcon::LeftDoubleClick) << true;
-        QTest::newRow("left button up") << int(TrayIcon::LeftButtonUp) << false;
-        QTest::newRow("right button up") << int(TrayIcon::RightButtonUp) << false;
-        QTest::newRow("middle button up") << int(TrayIcon::MiddleButtonUp) << false;
-        QTest::newRow("plain move") << 0x200 << false;
-        QTest::newRow("press on the client area") << -int(QEvent::MouseButtonPress) << false;
-        QTest::newRow("release on the client area") << -int(QEvent::MouseButtonRelease) << false;
-        QTest::newRow("move on the client area at x 515 (0x203)") << -int(QEvent::MouseMove) << false;
+    // A size change of the shown window holds the minimum. The icon's messages arrive as mouse moves with
+    // the message as x: only a left double-click brings the minimized, hidden window back. Each of them,
+    // and the mouse on the bare client area, captures the geometry; a shown window is laid out again.
+    void geometryFollowsTheWindow_data() {
+        QTest::addColumn<int>(
+            "message"); // 0 none; below 0 a mouse event of type -message on the bare client area
+        QTest::addColumn<QSizeF>("set"); // width and height, in twips
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<bool>("visible");
+        const QSizeF normal(8000, 4000);
+        // clang-format off
+        QTest::newRow("larger") << 0 << QSizeF(7000, 4000) << QSizeF(7000, 4000) << true;
+        QTest::newRow("narrower than the minimum") << 0 << QSizeF(4000, 4000) << QSizeF(5000, 4000) << true;
+        QTest::newRow("at the minimum") << 0 << QSizeF(5000, 1000) << QSizeF(5000, 1000) << true;
+        QTest::newRow("lower than the minimum") << 0 << QSizeF(5000, 999) << QSizeF(5000, 1000) << true;
+        QTest::newRow("left double-click") << int(TrayIcon::LeftDoubleClick) << normal << normal << true;
+        QTest::newRow("left button up") << int(TrayIcon::LeftButtonUp) << normal << normal << false;
+        QTest::newRow("right button up") << int(TrayIcon::RightButtonUp) << normal << normal << false;
+        QTest::newRow("middle button up") << int(TrayIcon::MiddleButtonUp) << normal << normal << false;
+        QTest::newRow("plain move") << 0x200 << normal << normal << false;
+        QTest::newRow("press on the client area") << -int(QEvent::MouseButtonPress) << normal << normal << false;
+        QTest::newRow("release on the client area") << -int(QEvent::MouseButtonRelease) << normal << normal << false;
+        QTest::newRow("move on the client area at x 515 (0x203)") << -int(QEvent::MouseMove) << normal << normal << false;
+        // clang-format on
     }
-    void iconAndMouseMessages() {
+    void geometryFollowsTheWindow() {
         QFETCH(int, message);
+        QFETCH(QSizeF, set);
         MainForm form;
-        loadWithoutSocket(form);
-        form.show();
+        load(form, true);
         QWidget *client = form.centralWidget();
         const QPoint bare(client->width() - 3, 3); // right of the counters, above the grid
         QCOMPARE(client->childAt(bare), nullptr);
-        form.setWindowState(Qt::WindowMinimized);
-        form.hide(); // as minimizing does when an icon can bring the window back
-        WindowGeometry::setWidth(&form, 8000);
-        frmOptions *options = frmOptions::ref();
-        options->readheight->setText(QStringLiteral("stale"));
-        if (message >= 0) {
+        if (message != 0) {
+            form.setWindowState(Qt::WindowMinimized);
+            form.hide(); // as minimizing does when an icon can bring the window back
+        }
+        WindowGeometry::setWidth(&form, float(set.width()));
+        WindowGeometry::setHeight(&form, float(set.height()));
+        if (message != 0)
+            frmOptions::ref()->readheight->setText(QStringLiteral("stale"));
+        if (message > 0) {
             form.tray.simulate(message);
-        } else {
+        } else if (message < 0) {
             const auto type = QEvent::Type(-message);
             const QPointF at = type == QEvent::MouseMove ? QPointF(515, 3) : QPointF(bare);
             QMouseEvent event(type, at, client->mapToGlobal(at), Qt::LeftButton,
@@ -496,13 +365,12 @@ private slots:
                               Qt::NoModifier);
             QCoreApplication::sendEvent(client, &event);
         }
-        QTEST(form.isVisible(), "restores");
-        QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
-        QCOMPARE(options->readwidth->text(), QStringLiteral("8000"));
-        QVERIFY(!options->isVisible());
+        QTEST(form.isVisible(), "visible");
+        QTEST(QSizeF(WindowGeometry::width(&form), WindowGeometry::height(&form)), "size");
+        checkCaptured(form);
         if (form.isVisible()) {
             QVERIFY(!form.isMinimized());
-            QCOMPARE(form.gridWidth(), 8000.0f - MainForm::GridWidthAllowance);
+            checkLayout(form);
         }
     }
 };

@@ -1,4 +1,5 @@
 #include "TestRegistry.h"
+#include "WindowTesting.h"
 #include "mainwindow/MainForm.h"
 #include "sensorview/SensorTableModel.h"
 #include "sensorview/SensorView.h"
@@ -17,68 +18,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The "By Sensor" view inside the main window: its menus and keys, its place, what it exports and copies.
+using namespace WindowTesting;
+
+// The "By Sensor" view inside the main window: what it exports and copies, and the hosts it hides.
 class SensorViewSwitchTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
 
-    static QStringList titles(const QList<QAction *> &actions) {
-        QStringList out;
-        for (const QAction *a : actions)
-            out << (a->menu() ? a->menu()->title() : a->text());
-        return out;
-    }
     static void feed(MainForm &form, const QStringList &readings) { // "host|sensor|value"
-        for (const QString &r : readings)
+        for (const QString &r : readings) {
+            const QStringList f = r.split(QLatin1Char('|'));
             form.reception.processDatagram(QStringLiteral("<13>Sep  9 20:04:58 %1 sensor[%2]: Temp=%3 C")
-                                               .arg(r.section(QLatin1Char('|'), 0, 0),
-                                                    r.section(QLatin1Char('|'), 1, 1),
-                                                    r.section(QLatin1Char('|'), 2))
+                                               .arg(f[0], f[1], f[2])
                                                .toUtf8());
+        }
         form.sensorView->model()->refreshNow();
     }
 
 private slots:
     void initTestCase() { SettingsFile::setFolderForTesting(dir.path()); }
     void cleanup() { frmOptions::unload(); }
-
-    void switchesByMenuAndKeys() {
-        MainForm form;
-        form.Form_Load();
-        form.show();
-        form.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-        SensorView *view = form.sensorView;
-        QCOMPARE(titles(form.menuBar()->actions()), QStringList({"File", "Tools", "View", "Help"}));
-        QCOMPARE(titles(form.FileMenu->actions()), QStringList({"Export CSV...", "Copy", "Exit"}));
-        QCOMPARE(titles(view->ViewMenu->actions()), QStringList({"Readings", "By Sensor"}));
-        QCOMPARE(view->table()->accessibleName(), QStringLiteral("Sensors"));
-        QVERIFY(form.MSFlexGrid1->isVisible() && !view->isVisible());
-
-        QSignalSpy remembered(view, &SensorView::prefsChanged);
-        QTest::keyClick(&form, Qt::Key_2, Qt::ControlModifier);
-        QVERIFY(view->isVisible() && !form.MSFlexGrid1->isVisible());
-        QVERIFY(view->BySensorViewMenu->isChecked() && !view->ReadingsViewMenu->isChecked());
-        QCOMPARE(remembered.count(), 1);
-        QCOMPARE(remembered.at(0).at(0).value<SensorViewPrefs>().lines(), QStringList{"view by-sensor"});
-        // The grid's place and size, also after the window is resized.
-        QCOMPARE(view->geometry(), form.MSFlexGrid1->geometry());
-        form.resize(form.width() + 90, form.height() + 60);
-        QCOMPARE(view->geometry(), form.MSFlexGrid1->geometry());
-        QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier);
-        QTRY_VERIFY(view->filterBox()->hasFocus());
-
-        QTest::keyClick(&form, Qt::Key_1, Qt::ControlModifier);
-        QVERIFY(form.MSFlexGrid1->isVisible() && !view->isVisible());
-        QCOMPARE(remembered.count(), 2);
-        // A remembered choice is applied at start-up without being told back.
-        SensorViewPrefs stored;
-        stored.bySensor = true;
-        view->setPrefs(stored);
-        QVERIFY(view->isVisible() && view->BySensorViewMenu->isChecked());
-        QCOMPARE(remembered.count(), 2);
-    }
 
     void exports_data() {
         QTest::addColumn<QStringList>("readings");
@@ -102,7 +62,7 @@ private slots:
         QFETCH(QString, filter);
         QFETCH(bool, moveLast);
         MainForm form;
-        form.Form_Load();
+        load(form);
         SensorView *view = form.sensorView;
         view->model()->setClock([] { return qint64(0); });
         SensorViewPrefs prefs;
@@ -111,10 +71,8 @@ private slots:
         view->setPrefs(prefs);
         view->filterBox()->setText(filter);
         feed(form, readings);
-        if (moveLast) {
-            QHeaderView *header = view->table()->horizontalHeader();
+        if (QHeaderView *header = view->table()->horizontalHeader(); moveLast)
             header->moveSection(header->count() - 1, 0);
-        }
         const QString path = dir.filePath(QStringLiteral("out.csv"));
         QString error;
         QVERIFY2(view->exportCsv(path, &error), qPrintable(error));
@@ -127,7 +85,7 @@ private slots:
 
     void copiesAndHidesHosts() {
         MainForm form;
-        form.Form_Load();
+        load(form);
         SensorView *view = form.sensorView;
         view->showBySensor(true);
         feed(form, {"a|T|1", "a|U|2", "b|T|3", "c|U|4"});
@@ -138,14 +96,9 @@ private slots:
         view->CopyMenu->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\t2\n3\t\n"));
 
-        QSignalSpy remembered(view, &SensorView::prefsChanged);
         view->hideHost(1);
-        QCOMPARE(remembered.count(), 1);
-        QCOMPARE(view->prefs().lines(), QStringList({"view by-sensor", "hide-host b"}));
         QCOMPARE(table->model()->rowCount(), 2);
         QCOMPARE(form.grid.rowCount(), 3); // the readings grid keeps every host
-        view->hideColumn(2);
-        QVERIFY(table->isColumnHidden(2) && !table->isColumnHidden(1));
     }
 };
 ZARARE_TEST(SensorViewSwitchTest)
