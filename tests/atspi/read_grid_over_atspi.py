@@ -24,7 +24,6 @@ READING = b"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C"
 # empty design-time rows give way to the one host row.
 EXPECTED = [
     ("Packets Received", lambda grid, counter: Atspi.Text.get_text(counter, 0, -1), "1"),
-    ("the grid's role", lambda grid, counter: grid.get_role_name(), "table"),
     ("row count", lambda grid, counter: Atspi.Table.get_n_rows(grid), 1),
     ("row 0 header", lambda grid, counter: Atspi.Table.get_row_header(grid, 0).get_name(), "OFFICE"),
     ("row 0, column 0 (date)", lambda grid, counter: Atspi.Table.get_accessible_at(grid, 0, 0).get_name(), "Sep  9"),
@@ -34,10 +33,6 @@ EXPECTED = [
 STARTUP_TIMEOUT = 15.0  # the monitor starting, the accessibility bus activated on demand
 STEP_TIMEOUT = 5.0  # later waits: the monitor publishes its changes within a frame
 libc = ctypes.CDLL(None, use_errno=True)
-
-
-class CheckFailed(Exception):
-    pass
 
 
 def spawn(argv, **options):  # nothing started here may outlive this check, even when the check is killed
@@ -70,20 +65,19 @@ def start_session_bus(runtime):
     bus = spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile", f"--address=unix:dir={runtime}",
                  "--print-address=1"], stdout=subprocess.PIPE)
     if not (address := bus.stdout.readline().decode().strip()):
-        raise CheckFailed(f"the session bus did not start (status {bus.wait()})")
+        raise AssertionError(f"the session bus did not start (status {bus.wait()})")
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = address
     return bus
 
 
 def end_session(bus):
     stop(bus)  # the accessibility bus launcher ends with the session bus, taking its bus along
-    for signum in (None, signal.SIGTERM, signal.SIGKILL):
-        deadline = time.monotonic() + 5
-        while (left := orphans()) and time.monotonic() < deadline:
-            time.sleep(0.05)
-        for pid in left if signum else []:
-            with contextlib.suppress(ProcessLookupError):
-                os.kill(pid, signum)
+    deadline = time.monotonic() + 5
+    while (left := orphans()) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    for pid in left:  # still running: holding on to our output, they would keep the test driver waiting
+        with contextlib.suppress(ProcessLookupError):
+            os.kill(pid, signal.SIGKILL)
 
 
 def start_monitor(executable, folder):
@@ -110,9 +104,9 @@ def read_until(what, probe, monitor, timeout, done=lambda value: value is not No
         if done(value):
             return value
         if time.monotonic() >= deadline:
-            raise CheckFailed(f"{what}: read {value!r} after {timeout:.0f} s")
+            raise AssertionError(f"{what}: read {value!r} after {timeout:.0f} s")
         time.sleep(0.05)
-    raise CheckFailed(f"the monitor exited with status {monitor.returncode} while waiting for {what}")
+    raise AssertionError(f"the monitor exited with status {monitor.returncode} while waiting for {what}")
 
 
 def children(node):
@@ -145,7 +139,7 @@ def run_checks(monitor, port):
         read_until(f"{what}, expected {expected!r}", lambda: read(grid, counter), monitor, STEP_TIMEOUT,
                    lambda value: value == expected)
     if monitor.poll() is not None:
-        raise CheckFailed(f"the monitor exited with status {monitor.returncode} during the checks")
+        raise AssertionError(f"the monitor exited with status {monitor.returncode} during the checks")
 
 
 def main(args):
@@ -165,7 +159,7 @@ def main(args):
         run_checks(monitor, port)
         print("PASS")
         return 0
-    except (CheckFailed, GLib.Error, OSError) as e:  # a bus error, a server not installed
+    except (AssertionError, GLib.Error, OSError) as e:  # a check, a bus error, a server not installed
         print(f"FAIL {getattr(e, 'message', e)}", file=sys.stderr)
         return 1
     finally:
