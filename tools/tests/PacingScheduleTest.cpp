@@ -74,7 +74,6 @@ private slots:
         QTest::newRow("fast, small rounds") << 100000.0 << 0 << 3 << 5000 << 0;
         QTest::newRow("rounds longer than the interval") << 2000.0 << 100 << 500 << 10 << 0;
         QTest::newRow("stall inside a round") << 100000.0 << 0 << 20000 << 2 << 5000;
-        QTest::newRow("rounds on an interval") << 10000.0 << 50 << 100 << 40 << 0;
     }
     void rateIsACeiling() {
         QFETCH(double, rate);

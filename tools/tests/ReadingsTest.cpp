@@ -22,20 +22,15 @@ private slots:
         QTest::addColumn<Parts>("parts");   // host, label, value, unit
         QTest::addColumn<QString>("cells"); // host, sensor and value cells
         // clang-format off
-        QTest::newRow("worked example") << Parts{"OFFICE", "CPU Temp", "45.0", "C"} << "OFFICE| CPU Temp| 45.0 ";
         QTest::newRow("negative, no unit") << Parts{"h", "Ambient", "-5.5", ""} << "h| Ambient| -5.5 ";
         QTest::newRow("space in host") << Parts{"my host", "x", "1.0", "C"} << "my-host| x| 1.0 ";
         QTest::newRow("bracket and colon") << Parts{"h", "CPU: Core [0]", "1", "C"} << "h| CPU- Core (0)| 1 ";
-        QTest::newRow("] before [") << Parts{"h", "a]b[c", "1", "C"} << "h| a)b(c| 1 ";
         QTest::newRow("= and > in label") << Parts{"h", "a=b>c", "1", "C"} << "h| a=b>c| 1 ";
-        QTest::newRow("control characters") << Parts{"h", "a\tb\nc\x7f", "1", "C"} << "h| a b c| 1 ";
-        QTest::newRow("space runs and ends") << Parts{"h", "  a   b  ", "1", "C"} << "h| a b| 1 ";
+        QTest::newRow("control characters and spaces") << Parts{"h", "\t a \n\x7f b \x7f", "1", "C"} << "h| a b| 1 ";
         QTest::newRow("UTF-8 kept") << Parts{"h", "\xe2\x82\xac 5 \xf0\x9f\x94\xa5", "1", "C"} << "h| € 5 🔥| 1 ";
-        QTest::newRow("stray byte") << Parts{"h", B("a\xff" "b"), "1", "C"} << "h| a?b| 1 ";
         QTest::newRow("overlong form") << Parts{"h", "\xc0\xaf", "1", "C"} << "h| ??| 1 ";
         QTest::newRow("surrogate") << Parts{"h", "\xed\xa0\x80", "1", "C"} << "h| ???| 1 ";
         QTest::newRow("truncated sequence") << Parts{"h", "x\xe2\x82", "1", "C"} << "h| x??| 1 ";
-        QTest::newRow("cut to 48") << Parts{"h", B(100, 'L'), "1", "C"} << "h| " + QString(48, 'L') + "| 1 ";
         QTest::newRow("cut counts characters") << Parts{"h", B(47, 'x') + "\xc3\xa9\xc3\xa9", "1", "C"} << "h| " + QString(47, 'x') + "é| 1 ";
         QTest::newRow("no space left at the cut") << Parts{"h", B(47, 'x') + " yz", "1", "C"} << "h| " + QString(47, 'x') + "| 1 ";
         // clang-format on
@@ -112,20 +107,17 @@ private slots:
         std::vector<int> changes(previous.size()), atEnd(previous.size());
         for (int round = 0; round < rounds; ++round, fleet.drift()) {
             QSet<QString> cells;
-            for (int h = 0; h < hosts; ++h) {
-                for (int s = 0; s < sensors; ++s) {
-                    const auto &sensor = fleet.sensor(s);
-                    const ReadingParser r = parsedByMonitor(QByteArray::fromStdString(
-                        formatLine("Sep  9 20:04:58", fleet.hostName(h), fleet.reading(h, s))));
-                    cells.insert(r.hostname + r.sensorname);
-                    bool number = false;
-                    const double value = r.sensorvalue.toDouble(&number);
-                    QVERIFY(number && value >= sensor.low && value <= sensor.high);
-                    const std::size_t i = std::size_t(h * sensors + s);
-                    changes[i] += r.sensorvalue != previous[i];
-                    atEnd[i] += value == sensor.low || value == sensor.high;
-                    previous[i] = r.sensorvalue;
-                }
+            for (std::size_t i = 0; i < previous.size(); ++i) {
+                const int h = int(i) / sensors, s = int(i) % sensors;
+                const ReadingParser r = parsedByMonitor(QByteArray::fromStdString(
+                    formatLine("Sep  9 20:04:58", fleet.hostName(h), fleet.reading(h, s))));
+                cells.insert(r.hostname + r.sensorname);
+                bool number = false;
+                const double value = r.sensorvalue.toDouble(&number);
+                QVERIFY(number && value >= fleet.sensor(s).low && value <= fleet.sensor(s).high);
+                changes[i] += r.sensorvalue != previous[i];
+                atEnd[i] += value == fleet.sensor(s).low || value == fleet.sensor(s).high;
+                previous[i] = r.sensorvalue;
             }
             QCOMPARE(cells.size(), hosts * sensors);
         }

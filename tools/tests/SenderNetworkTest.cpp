@@ -38,11 +38,9 @@ Finished runSender(const QStringList &arguments, const QString &fakeSensors = {}
                                   "/etc/sensors3.conf || exit 77; exec \"$@\"",
                                   fakeSensors, program} +
                           arguments);
-    Finished result;
-    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit)
-        result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
+    const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
+    Finished result{ended ? process.exitCode() : -1, process.readAllStandardOutput(),
+                    process.readAllStandardError()};
     if (!fakeSensors.isEmpty() && result.err.startsWith("unshare:"))
         result.exitCode = 77;
     return result;
@@ -67,22 +65,17 @@ private slots:
     // and a cell of its own in the monitor, the time stamp in the monitor's form.
     void sendsASimulatedRound_data() {
         QTest::addColumn<QString>("host");
-        QTest::addColumn<QString>("bindTo");
         QTest::addColumn<QStringList>("pacing");
-        // clang-format off
-        QTest::newRow("IPv4 address, paced") << "127.0.0.1" << "127.0.0.1" << QStringList{"--rate", "500"};
-        QTest::newRow("IPv6 address") << "::1" << "::1" << QStringList();
-        QTest::newRow("IPv6 address in brackets") << "[::1]" << "::1" << QStringList();
-        QTest::newRow("host name") << "localhost" << "localhost" << QStringList();
-        // clang-format on
+        QTest::newRow("IPv4 address, paced") << "127.0.0.1" << QStringList{"--rate", "500"};
+        QTest::newRow("IPv6 address") << "::1" << QStringList();
+        QTest::newRow("IPv6 address in brackets") << "[::1]" << QStringList();
+        QTest::newRow("host name") << "localhost" << QStringList();
     }
     void sendsASimulatedRound() {
         QFETCH(QString, host);
-        QFETCH(QString, bindTo);
         QFETCH(QStringList, pacing);
-        QUdpSocket receiver;
-        const QList<QHostAddress> addresses =
-            QHostInfo::fromName(bindTo).addresses(); // the sender takes the first
+        QUdpSocket receiver; // on the address the sender takes: the first the name resolves to
+        const auto addresses = QHostInfo::fromName(QString(host).remove('[').remove(']')).addresses();
         if (addresses.isEmpty() || !receiver.bind(addresses.first(), 0))
             QSKIP("this machine cannot bind that address");
         const Finished run = runSender(QStringList{"--simulate", "3", "--sensors", "4", "--once", "--to",
@@ -141,13 +134,8 @@ private slots:
             runSender({"--once", "--port", QString::number(receiver.localPort())}, dir.path());
         if (run.exitCode == 77)
             QSKIP("no private mount namespace here for made-up sensors");
-        if (empty) {
-            QCOMPARE(run.exitCode, 1);
-            QVERIFY2(run.err.contains("no hardware sensors found") && run.err.contains("--simulate"),
-                     run.err.constData());
-            return;
-        }
-        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const bool saidNone = run.err.contains("no hardware sensors found") && run.err.contains("--simulate");
+        QVERIFY2(run.exitCode == (empty ? 1 : 0) && saidNone == empty, run.err.constData());
         QStringList cells;
         for (const QByteArray &datagram : receive(receiver, 100)) {
             const ReadingParser r = parsedByMonitor(datagram);
@@ -155,9 +143,10 @@ private slots:
             cells << r.sensorname + QLatin1Char('|') + r.sensorvalue;
         }
         cells.sort();
-        QCOMPARE(cells,
-                 (QStringList{" CPU- Package (0)| 45.5 ", " Mainboard| 38.0 ", " fakedisk temp1| 41.8 ",
-                              " fakegpu temp1| 52.0 ", " fan1| 1234 ", " in0| 2.368 ", " power1| 12.50 "}));
+        QCOMPARE(cells, (empty ? QStringList()
+                               : QStringList{" CPU- Package (0)| 45.5 ", " Mainboard| 38.0 ",
+                                             " fakedisk temp1| 41.8 ", " fakegpu temp1| 52.0 ",
+                                             " fan1| 1234 ", " in0| 2.368 ", " power1| 12.50 "}));
     }
 
     // What the program says and how it ends, on bad command lines (with the usage) and on destinations it
