@@ -55,11 +55,12 @@ class frmAboutTest : public QObject {
 
     std::unique_ptr<MemoryRegistry> registry;
     QStringList launched;
+    frmAbout *form = nullptr; // the one shown last
 
-    static frmAbout *showAbout() {
+    bool showAbout() {
         frmAbout::showModeless();
-        frmAbout *form = frmAbout::instance();
-        return form && QTest::qWaitForWindowActive(form) ? form : nullptr;
+        form = frmAbout::instance();
+        return form && QTest::qWaitForWindowActive(form);
     }
 
 private slots:
@@ -87,8 +88,7 @@ private slots:
     // A modeless, fixed-size dialog with the program's name, version and icon, OK focused and the tool's
     // button next; once closed, the next one loads afresh.
     void showsTheProgram() {
-        frmAbout *form = showAbout();
-        QVERIFY(form);
+        QVERIFY(showAbout());
         QCOMPARE(form->windowTitle() + '|' + form->lblTitle->text(), QStringLiteral("About Zar-Are|Zar-Are"));
         QCOMPARE(form->lblVersion->text(), QStringLiteral("Version 1.2.1"));
         QVERIFY(form->lblDescription->text().startsWith(QStringLiteral("Monitors Dud 5 readings")));
@@ -105,9 +105,9 @@ private slots:
         QTRY_VERIFY(!frmAbout::instance());
         const QString title = QApplication::applicationDisplayName();
         QApplication::setApplicationDisplayName(QStringLiteral("Renamed"));
-        form = showAbout();
+        const bool shown = showAbout();
         QApplication::setApplicationDisplayName(title);
-        QVERIFY(form);
+        QVERIFY(shown);
         QCOMPARE(form->windowTitle() + '|' + form->lblTitle->text(), QStringLiteral("About Renamed|Renamed"));
     }
 
@@ -121,8 +121,7 @@ private slots:
     void keys() {
         QFETCH(QString, key);
         registry->setValue(Registry::LocalMachine, toolKey, "PATH", Registry::String, "/opt/info/tool");
-        frmAbout *form = showAbout();
-        QVERIFY(form);
+        QVERIFY(showAbout());
         if (key == QLatin1String("close"))
             form->close();
         else
@@ -192,8 +191,7 @@ private slots:
             registry->setValue(Registry::LocalMachine, folderKey, "MSINFO", Registry::String,
                                QFile::encodeName(QDir::toNativeSeparators(dir.path())) + '\0');
 
-        frmAbout *form = showAbout();
-        QVERIFY(form);
+        QVERIFY(showAbout());
         QString keyVal = QStringLiteral("before");
         QCOMPARE(form->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
                                    QStringLiteral("PATH"), keyVal),

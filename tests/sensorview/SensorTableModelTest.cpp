@@ -152,7 +152,6 @@ private slots:
         QCOMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("h0")); // not yet sorted
         rig->send(QStringLiteral("late"), QStringLiteral("T"), QStringLiteral("5000"));
         rig->send(QStringLiteral("h3"), QStringLiteral("T"), QStringLiteral("-1"));
-        QTRY_COMPARE(rig->model.rowCount(), 2001);
         // The next re-sort takes them in.
         QTRY_COMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("late"));
         QCOMPARE(rig->model.headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
@@ -215,7 +214,6 @@ private slots:
             frames += args.at(1).toModelIndex().column() > 0;
         QCOMPARE(frames, 1);
         QCOMPARE(columns.count(), 1);
-        QCOMPARE(rig->model.columnCount(), 6);
         QCOMPARE(rig->model.headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), QStringLiteral("RPM"));
         QCOMPARE(headers.count(), 2); // the new hosts, the unit
         changed.clear();
@@ -260,12 +258,11 @@ private slots:
         rig->sendAll({"a:CPU 1=40 C", "a:Fan=900", "b:CPU 2=41 C", "c:Fan=1"});
         view.model()->refreshNow();
         for (const QString &step : t[1].split(u' ', Qt::SkipEmptyParts)) {
-            const char what = step[0].toLatin1();
             const int n = step.mid(1).toInt();
-            what == 'c'   ? view.hideColumn(n)
-            : what == 'h' ? view.hideHost(n)
-            : what == 'C' ? view.showAllColumns()
-                          : view.showAllHosts();
+            step[0] == u'c'   ? view.hideColumn(n)
+            : step[0] == u'h' ? view.hideHost(n)
+            : step[0] == u'C' ? view.showAllColumns()
+                              : view.showAllHosts();
         }
         // The view hides what the model says.
         QCOMPARE(view.table()->isColumnHidden(1), !view.model()->columnShown(1));
