@@ -138,7 +138,7 @@ private slots:
         QTest::addColumn<quint32>("type");      // of PATH (noValue: none)
         QTest::addColumn<QByteArray>("stored"); // $DIR stands for a folder of the test, which holds "tool"
         // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: nothing, 3: a folder named as the
-        // tool); the PATH key ("missing", "denied" to open); the outcome (1 found, 0 missing: the folder is
+        // tool); "denied" when the PATH key cannot be opened; the outcome (1 found, 0 missing: the folder is
         // asked, -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the
         // value read; $SEP the separator); "system" when the system's own launcher starts it
         QTest::addColumn<QString>("table");
@@ -147,7 +147,6 @@ private slots:
         using R = Registry;
         // clang-format off
         QTest::newRow("string with terminator") << R::String << tool + '\0' << "1;;1;$DIR/tool;=";
-        QTest::newRow("string without terminator") << R::String << tool << "1;;1;$DIR/tool;=";
         QTest::newRow("the system's launcher, missing file") << R::String << QByteArray("$DIR/missing\0", 13) << "1;;1;$DIR/missing;-;system";
         QTest::newRow("terminator only") << R::String << QByteArray(1, '\0') << "1;;1;;=";
         QTest::newRow("1024 bytes without terminator") << R::String << a1024 << "1;;1;" + QString::fromLatin1(a1024) + ";=";
@@ -157,11 +156,9 @@ private slots:
         QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << "1;;1;&h10000;=";
         QTest::newRow("dword all bits") << R::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << "1;;1;&hDEADBEEF;=";
         QTest::newRow("expandable: empty path, no fallback") << R::ExpandString << tool + '\0' << "1;;1;before;";
-        QTest::newRow("missing value: the folder's tool") << noValue << QByteArray() << "1;;0;;" + inFolder;
         QTest::newRow("folder without the tool") << noValue << QByteArray() << "2;;0;;-";
         QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "3;;0;;-";
         QTest::newRow("neither value") << noValue << QByteArray() << "0;;0;;-";
-        QTest::newRow("missing key: the folder's tool") << noValue << QByteArray() << "1;missing;0;;" + inFolder;
         QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;" + inFolder;
         // clang-format on
     }
@@ -181,8 +178,7 @@ private slots:
         stored.replace("$DIR", QFile::encodeName(dir.path()));
         if (t.size() > 5)
             frmAbout::setLauncher({});
-        if (t[1] != QLatin1String("missing"))
-            registry->addKey(Registry::LocalMachine, toolKey);
+        registry->addKey(Registry::LocalMachine, toolKey);
         if (type != noValue)
             registry->setValue(Registry::LocalMachine, toolKey, "PATH", type, stored);
         if (t[1] == QLatin1String("denied"))
