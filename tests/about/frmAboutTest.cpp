@@ -143,14 +143,13 @@ private slots:
         // value read; $SEP the separator); "system" when the system's own launcher starts it
         QTest::addColumn<QString>("table");
         const QByteArray tool("$DIR/tool"), a1024(1024, 'a');
-        const QString inFolder = QStringLiteral("$DIR$SEPMSINFO32.EXE");
         using R = Registry;
         // clang-format off
         QTest::newRow("string with terminator") << R::String << tool + '\0' << "1;;1;$DIR/tool;=";
         QTest::newRow("the system's launcher, missing file") << R::String << QByteArray("$DIR/missing\0", 13) << "1;;1;$DIR/missing;-;system";
         QTest::newRow("terminator only") << R::String << QByteArray(1, '\0') << "1;;1;;=";
         QTest::newRow("1024 bytes without terminator") << R::String << a1024 << "1;;1;" + QString::fromLatin1(a1024) + ";=";
-        QTest::newRow("1025 bytes: the folder's tool") << R::String << a1024 + 'a' << "1;;0;;" + inFolder;
+        QTest::newRow("1025 bytes: the folder's tool") << R::String << a1024 + 'a' << "1;;0;;$DIR$SEPMSINFO32.EXE";
         QTest::newRow("no bytes: no fallback") << R::String << QByteArray() << "1;;-1;;-";
         QTest::newRow("dword zero") << R::Dword << QByteArray(4, '\0') << "1;;1;&h0;=";
         QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << "1;;1;&h10000;=";
@@ -159,7 +158,7 @@ private slots:
         QTest::newRow("folder without the tool") << noValue << QByteArray() << "2;;0;;-";
         QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "3;;0;;-";
         QTest::newRow("neither value") << noValue << QByteArray() << "0;;0;;-";
-        QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;" + inFolder;
+        QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;$DIR$SEPMSINFO32.EXE";
         // clang-format on
     }
     void sysInfo() {

@@ -59,7 +59,6 @@ private slots:
         QTest::addColumn<bool>("numeric");
         QTest::addColumn<QString>("field");
         QTest::newRow("number trimmed") << " 45.0 " << true << "45.0";
-        QTest::newRow("decimal comma") << "1,5" << true << "1.5";
         QTest::newRow("number in a text column") << " 45.0 " << false << "\" 45.0 \"";
         QTest::newRow("non-number plain") << "OK" << true << "OK";
         QTest::newRow("carriage return") << "a\rb" << false << "\"a\rb\"";

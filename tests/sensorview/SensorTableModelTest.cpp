@@ -9,12 +9,10 @@
 #include <QBrush>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -114,9 +112,8 @@ private slots:
         QTest::newRow("hosts only") << fleet << "web;;;web-1|web-2" + all + "0,40,,|0,,900,";
         QTest::newRow("sensors only") << fleet << "FAN;;;web-1|web-2|db-1;Fan;0,|0,900|0,";
         QTest::newRow("both") << fleet << "d;;;db-1;Disk [C];0,30";
-        QTest::newRow("glob") << fleet << "*-2;;;web-2" + all + "0,,900,";
         QTest::newRow("no match") << fleet << "zzz;;;;;";
-        QTest::newRow("hidden host and filter") << fleet << "web;WEB-1;;web-2" + all + "0,,900,";
+        QTest::newRow("hidden host and glob") << fleet << "web-*;WEB-1;;web-2" + all + "0,,900,";
         QTest::newRow("aligned, units") << QStringList{"a:CPU Temp=45.0 C", "a:Fan=1200", "b:Fan=900 RPM", "b:Vcore=1.2 V", "b: CPU Temp =50.5 F", "c:Vcore=1.3", "c:=7"}
             << ";;;a|b|c;CPU Temp [C]|Fan [RPM]|Vcore [V];0,45.0,1200,|0,50.5,900,1.2|0,,,1.3";
         const QStringList mixed{"a:T=10", "b:T=9.5", "c:X=1", "d:T=n/a", "e:T=-2", "f:T=100"};
@@ -154,10 +151,8 @@ private slots:
         // The next re-sort takes them in.
         QTRY_COMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("late"));
         QCOMPARE(rig->model.headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
-        QList<double> column;
-        for (int r = 0; r < rig->model.rowCount(); ++r)
-            column << rig->model.index(r, 1).data().toDouble();
-        QVERIFY(std::is_sorted(column.rbegin(), column.rend()));
+        for (int r = 1; r < rig->model.rowCount(); ++r)
+            QVERIFY(rig->model.index(r - 1, 1).data().toDouble() >= rig->model.index(r, 1).data().toDouble());
         QCOMPARE(rig->model.headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
     }
 
