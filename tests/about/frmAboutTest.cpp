@@ -91,6 +91,7 @@ private slots:
         QVERIFY(showAbout());
         QCOMPARE(form->windowTitle() + '|' + form->lblTitle->text(), QStringLiteral("About Zar-Are|Zar-Are"));
         QCOMPARE(form->lblVersion->text(), QStringLiteral("Version 1.2.1"));
+        QCOMPARE(frmAbout::versionLine(12, 0, 345), QStringLiteral("Version 12.0.345"));
         QVERIFY(form->lblDescription->text().startsWith(QStringLiteral("Monitors Dud 5 readings")));
         const QList<QSize> sizes = form->windowIcon().availableSizes();
         QVERIFY(sizes.contains(QSize(16, 16)) && sizes.contains(QSize(32, 32)));
