@@ -199,8 +199,7 @@ private slots:
         QSignalSpy columns(&rig->model, &QAbstractItemModel::columnsInserted);
         QSignalSpy headers(&rig->model, &QAbstractItemModel::headerDataChanged);
         for (int i = 0; i < 200; ++i)
-            rig->send(QStringLiteral("h%1").arg(i % 20), QStringLiteral("S%1").arg(i % 3),
-                      QString::number(i));
+            rig->send("h" + QString::number(i % 20), "S" + QString::number(i % 3), QString::number(i));
         rig->send(QStringLiteral("a"), QStringLiteral("F"), QStringLiteral("2 RPM"));
         QTRY_COMPARE(rig->model.rowCount(), 21);
         int frames = 0; // the ages' own refresh (column 0 only) aside
@@ -238,9 +237,8 @@ private slots:
         QFETCH(QString, table);
         const QStringList t = table.split(u';');
         QMainWindow window;
-        auto *readings = new QTableView(&window);
         QMenu *file = window.menuBar()->addMenu(QStringLiteral("File"));
-        SensorView view({&window, readings, file, file->addAction(QStringLiteral("Exit")),
+        SensorView view({&window, new QTableView(&window), file, file->addAction(QStringLiteral("Exit")),
                          window.menuBar()->addMenu(QStringLiteral("Help"))},
                         rig->grid, rig->reception.hostGrid);
         QSignalSpy told(&view, &SensorView::prefsChanged);
