@@ -213,6 +213,7 @@ private slots:
             box->button(QMessageBox::Ok)->click();
             QTRY_VERIFY(unavailableBoxes(form).isEmpty());
         }
+        QVERIFY(frmAbout::instance() == form && form->isVisible()); // started or not, the dialog stays
     }
 
 #ifdef Q_OS_WIN

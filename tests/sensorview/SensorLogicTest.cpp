@@ -15,6 +15,7 @@ private slots:
         // matches
         QTest::addColumn<QString>("table");
         QTest::newRow("substring, any case, spaces around ignored") << "s;  cpu ;Core CPU Temp;1";
+        QTest::newRow("search with wildcard is whole-name") << "s;cpu*;Core CPU;0";
         QTest::newRow("glob exact, any case") << "g;vcore;VCore;1";
         QTest::newRow("glob is whole name") << "g;Temp;CPU Temp;0";
         QTest::newRow("star crosses slashes") << "g;a*z;a/b/z;1";
@@ -22,7 +23,9 @@ private slots:
         QTest::newRow("negated set") << "g;fan[!12];Fan2;0";
         QTest::newRow("unclosed bracket is literal") << "g;a[b;a[b;1";
         QTest::newRow("regex characters are literal") << "g;a.(b)+;a.(b)+;1";
+        QTest::newRow("regex characters do not match others") << "g;a.b;axb;0";
         QTest::newRow("escaped name matches only itself") << "e;CPU* [x]?;CPU* [x]?;1";
+        QTest::newRow("escaped name is no wildcard") << "e;CPU*;CPU Temp;0";
     }
     void patterns() {
         QFETCH(QString, table);

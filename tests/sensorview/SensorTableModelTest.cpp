@@ -119,6 +119,7 @@ private slots:
         const QStringList mixed{"a:T=10", "b:T=9.5", "c:X=1", "d:T=n/a", "e:T=-2", "f:T=100"};
         QTest::newRow("reversed, blanks still last") << mixed << ";;1-;f|a|b|e|d|c;T|X;0,100,|0,10,|0,9.5,|0,-2,|0,n/a,|0,,1";
         const QStringList times{"a:T=1@0", "b:T=1", "c:T=1", "c:T=2@5", "a:T=3@7", "d:T=4@-"};
+        QTest::newRow("silent hosts first") << times << ";;0+;b|c|a|d;T;7,1|2,2|0,3|,4";
         QTest::newRow("silent hosts last") << times << ";;0-;a|c|b|d;T;0,3|2,2|7,1|,4";
         // clang-format on
     }
