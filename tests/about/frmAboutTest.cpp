@@ -55,11 +55,12 @@ class frmAboutTest : public QObject {
 
     std::unique_ptr<MemoryRegistry> registry;
     QStringList launched;
+    frmAbout *form = nullptr; // the one shown last
 
-    static frmAbout *showAbout() {
+    bool showAbout() {
         frmAbout::showModeless();
-        frmAbout *form = frmAbout::instance();
-        return form && QTest::qWaitForWindowActive(form) ? form : nullptr;
+        form = frmAbout::instance();
+        return form && QTest::qWaitForWindowActive(form);
     }
 
 private slots:
@@ -84,14 +85,10 @@ private slots:
         QCOMPARE(LoadedForms::count(), 0);
     }
 
-    // One modeless, fixed-size dialog however often it is asked for, with the program's name, version and
-    // icon, OK focused and the tool's button next; once closed, the next one loads afresh.
-    void showsTheProgramOnce() {
-        frmAbout *form = showAbout();
-        QVERIFY(form);
-        frmAbout::showModeless();
-        QCOMPARE(frmAbout::instance(), form);
-        QCOMPARE(LoadedForms::count(), 1);
+    // A modeless, fixed-size dialog with the program's name, version and icon, OK focused and the tool's
+    // button next; once closed, the next one loads afresh.
+    void showsTheProgram() {
+        QVERIFY(showAbout());
         QCOMPARE(form->windowTitle() + '|' + form->lblTitle->text(), QStringLiteral("About Zar-Are|Zar-Are"));
         QCOMPARE(form->lblVersion->text(), QStringLiteral("Version 1.2.1"));
         QCOMPARE(frmAbout::versionLine(12, 0, 345), QStringLiteral("Version 12.0.345"));
@@ -109,31 +106,24 @@ private slots:
         QTRY_VERIFY(!frmAbout::instance());
         const QString title = QApplication::applicationDisplayName();
         QApplication::setApplicationDisplayName(QStringLiteral("Renamed"));
-        form = showAbout();
+        const bool shown = showAbout();
         QApplication::setApplicationDisplayName(title);
-        QVERIFY(form);
+        QVERIFY(shown);
         QCOMPARE(form->windowTitle() + '|' + form->lblTitle->text(), QStringLiteral("About Renamed|Renamed"));
     }
 
-    // Enter, Escape, OK and the close box close and destroy the dialog and start nothing; Alt+S starts the
+    // Enter, Escape and the close box close and destroy the dialog and start nothing; Alt+S starts the
     // tool and the dialog stays.
     void keys_data() {
-        QTest::addColumn<QString>("key"); // "OK": the button, "close": the close box
-        QTest::newRow("Enter") << "Return";
-        QTest::newRow("keypad Enter") << "Enter";
-        QTest::newRow("Escape") << "Esc";
-        QTest::newRow("OK") << "OK";
-        QTest::newRow("close box") << "close";
-        QTest::newRow("Alt+S") << "Alt+S";
+        QTest::addColumn<QString>("key"); // "close": the close box
+        for (const char *key : {"Return", "Esc", "close", "Alt+S"})
+            QTest::newRow(key) << key;
     }
     void keys() {
         QFETCH(QString, key);
         registry->setValue(Registry::LocalMachine, toolKey, "PATH", Registry::String, "/opt/info/tool");
-        frmAbout *form = showAbout();
-        QVERIFY(form);
-        if (key == QLatin1String("OK"))
-            QTest::mouseClick(form->cmdOK, Qt::LeftButton);
-        else if (key == QLatin1String("close"))
+        QVERIFY(showAbout());
+        if (key == QLatin1String("close"))
             form->close();
         else
             QTest::keySequence(form->focusWidget(), QKeySequence(key));
@@ -149,36 +139,27 @@ private slots:
         QTest::addColumn<quint32>("type");      // of PATH (noValue: none)
         QTest::addColumn<QByteArray>("stored"); // $DIR stands for a folder of the test, which holds "tool"
         // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: nothing, 3: a folder named as the
-        // tool); the PATH key ("missing", "denied" to open); the outcome (1 found, 0 missing: the folder is
+        // tool); "denied" when the PATH key cannot be opened; the outcome (1 found, 0 missing: the folder is
         // asked, -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the
         // value read; $SEP the separator); "system" when the system's own launcher starts it
         QTest::addColumn<QString>("table");
-        const QByteArray tool("$DIR/tool"), a1023(1023, 'a'), a1024(1024, 'a');
-        const QString inFolder = QStringLiteral("$DIR$SEPMSINFO32.EXE");
+        const QByteArray tool("$DIR/tool"), a1024(1024, 'a');
         using R = Registry;
         // clang-format off
         QTest::newRow("string with terminator") << R::String << tool + '\0' << "1;;1;$DIR/tool;=";
-        QTest::newRow("string without terminator") << R::String << tool << "1;;1;$DIR/tool;=";
-        QTest::newRow("missing file, no fallback") << R::String << QByteArray("$DIR/missing\0", 13) << "1;;1;$DIR/missing;=";
         QTest::newRow("the system's launcher, missing file") << R::String << QByteArray("$DIR/missing\0", 13) << "1;;1;$DIR/missing;-;system";
         QTest::newRow("terminator only") << R::String << QByteArray(1, '\0') << "1;;1;;=";
-        QTest::newRow("1024 bytes with terminator") << R::String << a1023 + '\0' << "1;;1;" + QString::fromLatin1(a1023) + ";=";
         QTest::newRow("1024 bytes without terminator") << R::String << a1024 << "1;;1;" + QString::fromLatin1(a1024) + ";=";
-        QTest::newRow("1025 bytes: the folder's tool") << R::String << a1024 + 'a' << "1;;0;;" + inFolder;
+        QTest::newRow("1025 bytes: the folder's tool") << R::String << a1024 + 'a' << "1;;0;;$DIR$SEPMSINFO32.EXE";
         QTest::newRow("no bytes: no fallback") << R::String << QByteArray() << "1;;-1;;-";
-        QTest::newRow("dword 0x1F") << R::Dword << QByteArray("\x1F\0\0\0", 4) << "1;;1;&h1F;=";
         QTest::newRow("dword zero") << R::Dword << QByteArray(4, '\0') << "1;;1;&h0;=";
         QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << "1;;1;&h10000;=";
         QTest::newRow("dword all bits") << R::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << "1;;1;&hDEADBEEF;=";
         QTest::newRow("expandable: empty path, no fallback") << R::ExpandString << tool + '\0' << "1;;1;before;";
-        QTest::newRow("binary: empty path") << R::Binary << QByteArray("\1\2", 2) << "1;;1;before;";
-        QTest::newRow("binary of no bytes") << R::Binary << QByteArray() << "1;;-1;;-";
-        QTest::newRow("missing value: the folder's tool") << noValue << QByteArray() << "1;;0;;" + inFolder;
         QTest::newRow("folder without the tool") << noValue << QByteArray() << "2;;0;;-";
         QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "3;;0;;-";
         QTest::newRow("neither value") << noValue << QByteArray() << "0;;0;;-";
-        QTest::newRow("missing key: the folder's tool") << noValue << QByteArray() << "1;missing;0;;" + inFolder;
-        QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;" + inFolder;
+        QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;$DIR$SEPMSINFO32.EXE";
         // clang-format on
     }
     void sysInfo() {
@@ -186,21 +167,18 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QString, table);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
         const QStringList t = table.replace(QStringLiteral("$DIR"), dir.path())
                                   .replace(QStringLiteral("$SEP"), QDir::separator())
                                   .split(u';');
         const int folder = t[0].toInt(), outcome = t[2].toInt();
-        QFile toolFile(dir.filePath(QStringLiteral("tool"))),
-            msinfo(dir.filePath(QStringLiteral("MSINFO32.EXE")));
-        QVERIFY(toolFile.open(QIODevice::WriteOnly));
-        QVERIFY(folder == 1 ? msinfo.open(QIODevice::WriteOnly)
-                            : folder != 3 || QDir().mkdir(msinfo.fileName()));
+        const QString msinfo = dir.filePath(QStringLiteral("MSINFO32.EXE"));
+        QVERIFY(
+            QFile(dir.filePath(QStringLiteral("tool"))).open(QIODevice::WriteOnly) &&
+            (folder == 1 ? QFile(msinfo).open(QIODevice::WriteOnly) : folder != 3 || QDir().mkdir(msinfo)));
         stored.replace("$DIR", QFile::encodeName(dir.path()));
         if (t.size() > 5)
             frmAbout::setLauncher({});
-        if (t[1] != QLatin1String("missing"))
-            registry->addKey(Registry::LocalMachine, toolKey);
+        registry->addKey(Registry::LocalMachine, toolKey);
         if (type != noValue)
             registry->setValue(Registry::LocalMachine, toolKey, "PATH", type, stored);
         if (t[1] == QLatin1String("denied"))
@@ -209,14 +187,12 @@ private slots:
             registry->setValue(Registry::LocalMachine, folderKey, "MSINFO", Registry::String,
                                QFile::encodeName(QDir::toNativeSeparators(dir.path())) + '\0');
 
-        frmAbout *form = showAbout();
-        QVERIFY(form);
+        QVERIFY(showAbout());
         QString keyVal = QStringLiteral("before");
         QCOMPARE(form->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
                                    QStringLiteral("PATH"), keyVal),
                  outcome == 1);
         QCOMPARE(keyVal, t[3]);
-        QCOMPARE(registry->openRequests(), QByteArrayList{toolKey});
         form->cmdSysInfo->click();
         // The path is started as the registry gives it; Windows takes either separator.
         for (QString &path : launched)
@@ -231,13 +207,13 @@ private slots:
         if (QMessageBox *box = unavailableBoxes(form).value(0)) {
             QCOMPARE(box->windowTitle() + '|' + box->text(),
                      QStringLiteral("Zar-Are|System Information Is Unavailable At This Time"));
-            QVERIFY(box->isVisible() && box->icon() == QMessageBox::NoIcon);
-            QVERIFY(box->standardButtons() == QMessageBox::Ok &&
+            QVERIFY(box->isVisible() && box->icon() == QMessageBox::NoIcon &&
+                    box->standardButtons() == QMessageBox::Ok &&
                     box->windowModality() == Qt::ApplicationModal);
             box->button(QMessageBox::Ok)->click();
             QTRY_VERIFY(unavailableBoxes(form).isEmpty());
         }
-        QVERIFY(frmAbout::instance() == form && form->isVisible());
+        QVERIFY(frmAbout::instance() == form && form->isVisible()); // started or not, the dialog stays
     }
 
 #ifdef Q_OS_WIN

@@ -14,11 +14,8 @@ private slots:
         // how: 's' filter box search, 'g' glob, 'e' glob of the escaped name; pattern; name; whether it
         // matches
         QTest::addColumn<QString>("table");
-        QTest::newRow("substring, any case") << "s;cpu;Core CPU Temp;1";
-        QTest::newRow("substring, spaces around ignored") << "s;  temp ;CPU Temp;1";
-        QTest::newRow("substring misses") << "s;gpu;CPU Temp;0";
+        QTest::newRow("substring, any case, spaces around ignored") << "s;  cpu ;Core CPU Temp;1";
         QTest::newRow("search with wildcard is whole-name") << "s;cpu*;Core CPU;0";
-        QTest::newRow("search glob") << "s;*fan?;Case Fan1;1";
         QTest::newRow("glob exact, any case") << "g;vcore;VCore;1";
         QTest::newRow("glob is whole name") << "g;Temp;CPU Temp;0";
         QTest::newRow("star crosses slashes") << "g;a*z;a/b/z;1";
@@ -41,11 +38,10 @@ private slots:
 
     void order_data() {
         QTest::addColumn<QString>("table"); // the cells, by '|'; + or - the order; their indices in order
-        const QString mixed = QStringLiteral(" 10 ||9.5|abc|-3|Abd| |1,5|1e3");
-        QTest::newRow("numbers, texts, empties") << mixed + ";+;4 7 2 0 8 3 5 1 6";
-        QTest::newRow("reversed: empties still last") << mixed + ";-;8 0 2 7 4 5 3 1 6";
+        const QString mixed = QStringLiteral(" 10 ||9.5|abc|-3|Abd| |1,5|1e3|nan|inf"); // nan, inf: texts
+        QTest::newRow("numbers, texts, empties") << mixed + ";+;4 7 2 0 8 3 5 10 9 1 6";
+        QTest::newRow("reversed: empties still last") << mixed + ";-;8 0 2 7 4 9 10 5 3 1 6";
         QTest::newRow("equal keys keep their order") << "2|1|2.0|1;+;1 3 0 2";
-        QTest::newRow("nan and inf are texts") << "nan|5|inf;+;1 2 0";
     }
     void order() {
         QFETCH(QString, table);
@@ -65,12 +61,8 @@ private slots:
         QTest::addColumn<bool>("numeric");
         QTest::addColumn<QString>("field");
         QTest::newRow("number trimmed") << " 45.0 " << true << "45.0";
-        QTest::newRow("decimal comma") << "1,5" << true << "1.5";
         QTest::newRow("number in a text column") << " 45.0 " << false << "\" 45.0 \"";
         QTest::newRow("non-number plain") << "OK" << true << "OK";
-        QTest::newRow("comma") << "a,b" << false << "\"a,b\"";
-        QTest::newRow("quote doubled") << "say \"hi\"" << false << "\"say \"\"hi\"\"\"";
-        QTest::newRow("line break") << "a\nb" << true << "\"a\nb\"";
         QTest::newRow("carriage return") << "a\rb" << false << "\"a\rb\"";
         QTest::newRow("empty") << "" << true << "";
     }
@@ -80,21 +72,18 @@ private slots:
         QTEST(CsvWriter::field(text, numeric), "field");
     }
 
+    // Numbers are numbers in the rows only; a copy keeps each cell on its line and in its column.
     void csvAndTabs() {
-        CsvTable t;
-        t.header = QStringList{"Host", "A,B"};
-        t.numeric = {false, true};
-        t.rows = {{"h1", " 2 "}, {"h\"2", "x\ty"}};
-        QCOMPARE(CsvWriter::csv(t), QByteArray("Host,\"A,B\"\r\nh1,2\r\n\"h\"\"2\",x\ty\r\n"));
-        QCOMPARE(CsvWriter::tabSeparated(t.rows), QStringLiteral("h1\t 2 \nh\"2\tx y\n"));
+        const CsvTable t{{"Host", "1,5"}, {false, true}, {{"h1", "1,5"}}};
+        QCOMPARE(CsvWriter::csv(t), QByteArray("Host,\"1,5\"\r\nh1,1.5\r\n"));
+        QCOMPARE(CsvWriter::tabSeparated({{"h\"1", "x\ty\r\nz"}}), QStringLiteral("h\"1\tx y  z\n"));
     }
 
     void prefsLines_data() {
         // lines read ("keyword|arguments", by commas); the last one's error, empty when all are read; written
         QTest::addColumn<QString>("table");
         // clang-format off
-        QTest::newRow("view and patterns") << "view|by-sensor,hide|CPU*,hide-host| render-0? ;;view by-sensor,hide CPU*,hide-host render-0?";
-        QTest::newRow("quoted, with a hash and quotes") << "VIEW|readings,hide|\"Fan #1 \"\"top\"\" \";;view readings,hide \"Fan #1 \"\"top\"\" \"";
+        QTest::newRow("quoted, with a hash and quotes") << "VIEW|readings,hide|\"Fan #1 \"\"top\"\" \",hide-host| render-0? ;;view readings,hide \"Fan #1 \"\"top\"\" \",hide-host render-0?";
         QTest::newRow("duplicates kept once") << "hide|a,hide|a;;view readings,hide a";
         QTest::newRow("bad view") << "view|sideways;\"view\" takes \"by-sensor\" or \"readings\";view readings";
         QTest::newRow("no pattern") << "hide-host|  ;\"hide-host\" needs a pattern;view readings";

@@ -9,12 +9,10 @@
 #include <QBrush>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -99,7 +97,6 @@ private slots:
         }
         rig->model.sort(0);
         rig->model.refreshNow();
-        QCOMPARE(rig->model.columnCount(), 12);
     }
 
     // Rows, columns and cells (as exported) for filters, hidden hosts and sort orders. Hosts that report
@@ -112,18 +109,14 @@ private slots:
         const QStringList fleet{"web-1:CPU Temp=40 C", "web-2:Fan=900", "db-1:Disk=30 C"};
         const QString all = QStringLiteral(";CPU Temp [C]|Fan|Disk [C];");
         // clang-format off
-        QTest::newRow("nothing") << fleet << ";;;web-1|web-2|db-1" + all + "0,40,,|0,,900,|0,,,30";
         QTest::newRow("hosts only") << fleet << "web;;;web-1|web-2" + all + "0,40,,|0,,900,";
         QTest::newRow("sensors only") << fleet << "FAN;;;web-1|web-2|db-1;Fan;0,|0,900|0,";
         QTest::newRow("both") << fleet << "d;;;db-1;Disk [C];0,30";
-        QTest::newRow("glob") << fleet << "*-2;;;web-2" + all + "0,,900,";
         QTest::newRow("no match") << fleet << "zzz;;;;;";
-        QTest::newRow("hidden host") << fleet << ";web-?;;db-1" + all + "0,,,30";
-        QTest::newRow("hidden host and filter") << fleet << "web;WEB-1;;web-2" + all + "0,,900,";
+        QTest::newRow("hidden host and glob") << fleet << "web-*;WEB-1;;web-2" + all + "0,,900,";
         QTest::newRow("aligned, units") << QStringList{"a:CPU Temp=45.0 C", "a:Fan=1200", "b:Fan=900 RPM", "b:Vcore=1.2 V", "b: CPU Temp =50.5 F", "c:Vcore=1.3", "c:=7"}
             << ";;;a|b|c;CPU Temp [C]|Fan [RPM]|Vcore [V];0,45.0,1200,|0,50.5,900,1.2|0,,,1.3";
         const QStringList mixed{"a:T=10", "b:T=9.5", "c:X=1", "d:T=n/a", "e:T=-2", "f:T=100"};
-        QTest::newRow("numbers, texts, blanks") << mixed << ";;1+;e|b|a|f|d|c;T|X;0,-2,|0,9.5,|0,10,|0,100,|0,n/a,|0,,1";
         QTest::newRow("reversed, blanks still last") << mixed << ";;1-;f|a|b|e|d|c;T|X;0,100,|0,10,|0,9.5,|0,-2,|0,n/a,|0,,1";
         const QStringList times{"a:T=1@0", "b:T=1", "c:T=1", "c:T=2@5", "a:T=3@7", "d:T=4@-"};
         QTest::newRow("silent hosts first") << times << ";;0+;b|c|a|d;T;7,1|2,2|0,3|,4";
@@ -156,35 +149,28 @@ private slots:
         QCOMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("h0")); // not yet sorted
         rig->send(QStringLiteral("late"), QStringLiteral("T"), QStringLiteral("5000"));
         rig->send(QStringLiteral("h3"), QStringLiteral("T"), QStringLiteral("-1"));
-        QTRY_COMPARE(rig->model.rowCount(), 2001);
         // The next re-sort takes them in.
         QTRY_COMPARE(rig->model.headerData(0, Qt::Vertical).toString(), QStringLiteral("late"));
         QCOMPARE(rig->model.headerData(2000, Qt::Vertical).toString(), QStringLiteral("h3"));
-        QList<double> column;
-        for (int r = 0; r < rig->model.rowCount(); ++r)
-            column << rig->model.index(r, 1).data().toDouble();
-        QVERIFY(std::is_sorted(column.rbegin(), column.rend()));
+        for (int r = 1; r < rig->model.rowCount(); ++r)
+            QVERIFY(rig->model.index(r - 1, 1).data().toDouble() >= rig->model.index(r, 1).data().toDouble());
         QCOMPARE(rig->model.headerData(held.row(), Qt::Vertical).toString(), QStringLiteral("h5"));
     }
 
     // Stale grey, alarm backgrounds and the description are the grid's, for the cell, the host and its
     // "Last reading" (rule: cpu* warns above 80, is critical above 90).
     void colours_data() {
-        QTest::addColumn<QString>("table"); // value; now (s, the reading came at 0); stale (s); then the
-                                            // cell's text colour; background; description; the host's colour
-        QTest::newRow("fresh") << "45.0 C;10;60;;;45.0 C, 10 s ago;";
-        QTest::newRow("warning") << "85 C;10;60;;#ffbf00;85 C, 10 s ago;";
-        QTest::newRow("critical") << "95;10;60;;#ff6060;95, 10 s ago;";
-        QTest::newRow("not a number") << "n/a;10;60;;;n/a, 10 s ago;";
-        QTest::newRow("stale") << "45.0 C;70;60;#808080;;45.0 C, 1 min 10 s ago;#808080";
-        QTest::newRow("stale, critical") << "95 C;61;60;#808080;#ff6060;95 C, 1 min 1 s ago;#808080";
-        QTest::newRow("stale marking off") << "45.0 C;70;0;;;45.0 C, 1 min 10 s ago;";
+        // value; now (s, the reading came at 0, stale after 60); then the cell's text colour; background;
+        // description; the host's colour
+        QTest::addColumn<QString>("table");
+        QTest::newRow("fresh, warning") << "85 C;10;;#ffbf00;85 C, 10 s ago;";
+        QTest::newRow("stale, critical") << "95 C;61;#808080;#ff6060;95 C, 1 min 1 s ago;#808080";
     }
     void colours() {
         QFETCH(QString, table);
         const QStringList t = table.split(u';');
         RuleSet rules;
-        rules.staleMs = t[2].toInt() * 1000;
+        rules.staleMs = 60000;
         rules.thresholds.push_back({QStringLiteral("cpu*"), Bounds{80, 90}});
         rig->grid.setRules(rules);
         rig->sendAll({QStringLiteral("a:CPU Temp=%1@0").arg(t[0])});
@@ -198,10 +184,10 @@ private slots:
         rig->model.multiData(cell, roles); // as a view paints
         const QStringList got{colour(roles[0].data()), colour(roles[1].data()), roles[2].data().toString(),
                               colour(rig->model.headerData(0, Qt::Vertical, Qt::ForegroundRole))};
-        QCOMPARE(got, t.mid(3));
+        QCOMPARE(got, t.mid(2));
         // One role at a time as well; the host's "Last reading" as its name.
-        QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[4]);
-        QCOMPARE(colour(rig->model.index(0, 0).data(Qt::ForegroundRole)), t[6]);
+        QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[3]);
+        QCOMPARE(colour(rig->model.index(0, 0).data(Qt::ForegroundRole)), t[5]);
         const QString age = rig->model.index(0, 0).data().toString(); // the cell's own age, with "ago"
         QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + age), qPrintable(age));
     }
@@ -214,8 +200,7 @@ private slots:
         QSignalSpy columns(&rig->model, &QAbstractItemModel::columnsInserted);
         QSignalSpy headers(&rig->model, &QAbstractItemModel::headerDataChanged);
         for (int i = 0; i < 200; ++i)
-            rig->send(QStringLiteral("h%1").arg(i % 20), QStringLiteral("S%1").arg(i % 3),
-                      QString::number(i));
+            rig->send("h" + QString::number(i % 20), "S" + QString::number(i % 3), QString::number(i));
         rig->send(QStringLiteral("a"), QStringLiteral("F"), QStringLiteral("2 RPM"));
         QTRY_COMPARE(rig->model.rowCount(), 21);
         int frames = 0; // the ages' own refresh (column 0 only) aside
@@ -223,7 +208,6 @@ private slots:
             frames += args.at(1).toModelIndex().column() > 0;
         QCOMPARE(frames, 1);
         QCOMPARE(columns.count(), 1);
-        QCOMPARE(rig->model.columnCount(), 6);
         QCOMPARE(rig->model.headerData(2, Qt::Horizontal, Qt::ToolTipRole).toString(), QStringLiteral("RPM"));
         QCOMPARE(headers.count(), 2); // the new hosts, the unit
         changed.clear();
@@ -245,10 +229,8 @@ private slots:
         QTest::addColumn<QString>("table");
         // clang-format off
         QTest::newRow("applied silently") << "view by-sensor,hide cpu*,hide-host b;;0;view by-sensor,hide cpu*,hide-host b;a|c;Fan";
-        QTest::newRow("hide a column, show all") << ";c1 C;2;view readings;a|b|c;CPU 1 [C]|Fan|CPU 2 [C]";
-        QTest::newRow("hide a host") << "view by-sensor,hide Fan;h1;1;view by-sensor,hide Fan,hide-host b;a|c;CPU 1 [C]|CPU 2 [C]";
+        QTest::newRow("hide a column, show all") << "hide-host ?,hide-host x;c1 C H;3;view readings;a|b|c;CPU 1 [C]|Fan|CPU 2 [C]";
         QTest::newRow("nothing changes") << "hide Fan;c0 c2 H;0;view readings,hide Fan;a|b|c;CPU 1 [C]|CPU 2 [C]";
-        QTest::newRow("show all hosts") << "hide-host ?,hide-host x;H;1;view readings;a|b|c;CPU 1 [C]|Fan|CPU 2 [C]";
         QTest::newRow("host, then column") << ";h0 c3;2;view readings,hide CPU 2,hide-host a;b|c;CPU 1 [C]|Fan";
         // clang-format on
     }
@@ -256,9 +238,8 @@ private slots:
         QFETCH(QString, table);
         const QStringList t = table.split(u';');
         QMainWindow window;
-        auto *readings = new QTableView(&window);
         QMenu *file = window.menuBar()->addMenu(QStringLiteral("File"));
-        SensorView view({&window, readings, file, file->addAction(QStringLiteral("Exit")),
+        SensorView view({&window, new QTableView(&window), file, file->addAction(QStringLiteral("Exit")),
                          window.menuBar()->addMenu(QStringLiteral("Help"))},
                         rig->grid, rig->reception.hostGrid);
         QSignalSpy told(&view, &SensorView::prefsChanged);
@@ -266,17 +247,14 @@ private slots:
         for (const QString &line : t[0].split(u',', Qt::SkipEmptyParts))
             QVERIFY(prefs.parse(line.section(u' ', 0, 0), line.section(u' ', 1)));
         view.setPrefs(prefs);
-        QCOMPARE(view.isHidden(), !prefs.bySensor);
-        QCOMPARE(readings->isHidden(), prefs.bySensor);
         rig->sendAll({"a:CPU 1=40 C", "a:Fan=900", "b:CPU 2=41 C", "c:Fan=1"});
         view.model()->refreshNow();
         for (const QString &step : t[1].split(u' ', Qt::SkipEmptyParts)) {
-            const char what = step[0].toLatin1();
             const int n = step.mid(1).toInt();
-            what == 'c'   ? view.hideColumn(n)
-            : what == 'h' ? view.hideHost(n)
-            : what == 'C' ? view.showAllColumns()
-                          : view.showAllHosts();
+            step[0] == u'c'   ? view.hideColumn(n)
+            : step[0] == u'h' ? view.hideHost(n)
+            : step[0] == u'C' ? view.showAllColumns()
+                              : view.showAllHosts();
         }
         // The view hides what the model says.
         QCOMPARE(view.table()->isColumnHidden(1), !view.model()->columnShown(1));
