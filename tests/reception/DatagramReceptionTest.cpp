@@ -149,16 +149,15 @@ private slots:
     void unitsAreBounded() {
         Receiver r;
         r.grid.setWriteTime(0);
-        const auto send = [&r](int n) {
+        const auto unitOf = [&r](int n) { // the unit the reading with unit u<n> leaves in its cell
             r.rx.processDatagram("<13>Sep  9 20:04:58 office sensor[S]: v=1 u" + QByteArray::number(n));
+            return r.grid.unitAt(1, 4).toString();
         };
-        for (int n = 1; n < FlexGrid::MaxUnits; ++n)
-            send(n);
-        QCOMPARE(r.grid.unitAt(1, 4), u"u%1"_s.arg(FlexGrid::MaxUnits - 1));
-        send(FlexGrid::MaxUnits);
-        QVERIFY(r.grid.unitAt(1, 4).isEmpty());
-        send(7); // a unit kept before is still found
-        QCOMPARE(r.grid.unitAt(1, 4), u"u7"_s);
+        for (int n = 1; n < FlexGrid::MaxUnits - 1; ++n)
+            unitOf(n);
+        QCOMPARE(unitOf(FlexGrid::MaxUnits - 1), u"u%1"_s.arg(FlexGrid::MaxUnits - 1));
+        QCOMPARE(unitOf(FlexGrid::MaxUnits), QString());
+        QCOMPARE(unitOf(7), u"u7"_s); // a unit kept before is still found
     }
 
     // The socket reads a steady stream in gathered batches; whatever the schedule, every datagram is
@@ -209,7 +208,6 @@ private slots:
         out.writeDatagram(reading(total), QHostAddress::LocalHost, r.socket.localPort());
         QTRY_COMPARE_WITH_TIMEOUT(r.value(total % 5), u"H%1 Seq=%2"_s.arg(total % 5).arg(total),
                                   FrameTimer::FrameMs);
-        QCOMPARE(r.rx.PacketsReceived.value(), double(total + 1));
     }
 
     // logger sends to a real rsyslogd (Debian's, unpacked by scripts/fetch-rsyslog and run with a

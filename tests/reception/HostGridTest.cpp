@@ -84,9 +84,8 @@ private slots:
             "64*1,%n= S%i/1,2=20:04:58", 0, 1);
         row("a known sensor updates when all slots are full",
             "64*H| S%i| 1 /H| S64| 64 /H| S10| new |20:05:00", "1,24= new /1,2=20:05:00", 23, 1);
-        row("empty tag takes the last empty slot", "H| A| 1 /H| | e ", "1,129= /1,130= e ", 129, 1);
-        row("a new name takes the first empty slot, not the empty tag's", "H| A| 1 /H| | e /H| B| 2 ",
-            "1,5= B/1,129= ", 5, 1);
+        row("empty tag takes the last empty slot, a new name the first", "H| A| 1 /H| | e /H| B| 2 ",
+            "1,5= B/1,129= /1,130= e ", 5, 1);
         row("once every other slot is taken, a new name takes the empty tag's",
             "63*H| F%i| x /H| | e /H| Last| z ", "1,127= F62/1,129= Last/1,130= z ", 129, 1);
         row("hosts beyond the last row are dropped", "32767*%i| A| 1 /one too many| A| 1 /5| A| still ",
@@ -148,12 +147,11 @@ private slots:
         for (int i = 0; i < 3000; ++i) // new name strings each time, as the parser makes them
             store(u"host-%1| S%2| %3 "_s.arg(rng->bounded(800)).arg(rng->bounded(3)).arg(i * 37));
         QHash<QString, QString> first; // the first cell seen with each sensor name
-        for (int r = 1; r <= hosts->hostcount(); ++r) {
+        for (int r = 1; r <= hosts->hostcount(); ++r)
             for (int c = HostGrid::FirstNameCol; c <= HostGrid::LastNameCol; c += 2) {
                 const QString name = cell(r, c);
                 QVERIFY(name.isEmpty() || name.isSharedWith(*first.insert(name, first.value(name, name))));
             }
-        }
         for (const int rows : {grid->Rows(), 3}) { // all rows, then cut down to three
             grid->setRows(rows);
             qint64 sum = 0;
