@@ -1,49 +1,8 @@
 #include "CoreTest.h"
 #include "core/ComputerName.h"
 #include "core/NumberFormat.h"
-#include "core/ReadingCut.h"
 
-#include <cstring>
 #include <string>
-
-namespace {
-
-struct Fields {
-    std::u16string date, time, host, sensor, value, rest;
-    bool hasHost, hasSensor;
-};
-
-Fields cutOf(const std::u16string &text) {
-    const ReadingCut::Result r = ReadingCut::cut(text);
-    auto at = [&](ReadingCut::Slice s) { return text.substr(s.pos, s.len); };
-    return {at(r.date),  at(r.time), at(r.host), at(r.sensor),
-            at(r.value), at(r.rest), r.hasHost,  r.hasSensor};
-}
-
-} // namespace
-
-CORE_SUITE(readingCut) {
-    const Fields worked = cutOf(u"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C");
-    CHECK(worked.date == u"Sep  9");
-    CHECK(worked.time == u"20:04:58");
-    CHECK(worked.hasHost && worked.host == u"OFFICE");
-    CHECK(worked.hasSensor && worked.sensor == u"CPU Temp");
-    CHECK(worked.value == u"45.0");
-    CHECK(worked.rest == u"Temp=45.0 C");
-
-    const Fields reversed = cutOf(u"<13>Sep  9 20:04:58 H a]b[ CPU ]: T=4 C");
-    CHECK(reversed.hasSensor && reversed.sensor == u"CPU");
-    const Fields shortText = cutOf(u"<13>Sep  9 20:04:58");
-    CHECK(!shortText.hasHost && !shortText.hasSensor && shortText.value.empty() && shortText.rest.empty());
-
-    std::u16string longValue = u"<13>Sep  9 20:04:58 H s[A]: T=";
-    longValue += std::u16string(400, u'v');
-    CHECK(cutOf(longValue).value.size() == std::size_t(229)); // 255 after the priority, 26 before the value
-
-    std::u16string far(40000, u'a');
-    far += u">Sep  9 20:04:58 H s[A]: T=1";
-    CHECK(cutOf(far).host == u"H");
-}
 
 CORE_SUITE(numberFormat) {
     using NumberFormat::general;

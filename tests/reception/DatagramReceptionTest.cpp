@@ -49,11 +49,6 @@ struct Stream : Receiver {
     }
 };
 
-void unavailable(const QString &why) {
-    if (qgetenv("CI") == "true")
-        QFAIL(qPrintable(why));
-    QSKIP(qPrintable(why));
-}
 } // namespace
 
 class DatagramReceptionTest : public QObject {
@@ -62,9 +57,7 @@ private slots:
     void bytesToText_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        QTest::newRow("ascii") << QByteArray("<13>abc") << u"<13>abc"_s;
         QTest::newRow("utf-8") << QByteArray("b\xc3\xbcro \xc2\xb0") << u"büro °"_s;
-        QTest::newRow("latin-1 fallback") << QByteArray("b\xfcro \xb0") << u"büro °"_s;
         QTest::newRow("truncated utf-8 is latin-1") << QByteArray("a\xc3") << u"a\u00c3"_s;
         QTest::newRow("overlong is latin-1") << QByteArray("\xc0\xaf") << u"\u00c0\u00af"_s;
         QTest::newRow("surrogate is latin-1") << QByteArray("\xed\xa0\x80") << u"\u00ed\u00a0\u0080"_s;
@@ -75,7 +68,6 @@ private slots:
         QTest::newRow("leading bom") << QByteArray("\xef\xbb\xbf<13>x") << u"<13>x"_s;
         QTest::newRow("bom after priority") << QByteArray("<13>\xef\xbb\xbfSep") << u"<13>Sep"_s;
         QTest::newRow("other bom kept") << QByteArray("<13>a\xef\xbb\xbf") << u"<13>a\ufeff"_s;
-        QTest::newRow("empty") << QByteArray() << QString();
         QTest::newRow("only framing") << QByteArray("\n\r\n") << QString();
         QByteArray all; // every byte value, the framing characters kept inside
         for (int b = 1; b < 256; ++b)
@@ -100,31 +92,24 @@ private slots:
         QTEST(DatagramText::decode(bytes), "text");
     }
 
+    // A text set from outside is shown as it is, one that is no number starts the count over, and a sum
+    // beyond the number range is not stored.
     void countersAddAndFormat() {
-        const auto counted = [](const char *start, double add) { // start null: a new counter
-            TrafficCounter c;
-            if (start)
-                c.setText(QString::fromLatin1(start));
-            if (add != 0)
-                c.add(add);
-            return c.text();
-        };
-        QCOMPARE(counted(nullptr, 0), u"0"_s);
-        QCOMPARE(counted(nullptr, 55), u"55"_s);
-        QCOMPARE(counted("999999999999999", 1), u"1E+15"_s);
-        QCOMPARE(counted("1E+15", 1), u"1E+15"_s);
-        QCOMPARE(counted("1.23456789012345E+15", 1000), u"1.23456789012445E+15"_s);
-        QCOMPARE(counted("garbage", 0), u"garbage"_s); // shown as it is, and a count starts over from it
-        QCOMPARE(counted("garbage", 3), u"3"_s);
-        QCOMPARE(counted("1.7E+308", 1.7e308), u"1.7E+308"_s); // an overflowing sum is not stored
-    }
-
-    void unplaceableReadingsAreStillCounted() {
-        Receiver r;
-        for (int i = 0; i < 65; ++i)
-            r.rx.processDatagram(u"<13>Sep  9 20:04:58 H s[S%1]: v=1"_s.arg(i).toUtf8());
-        QCOMPARE(r.rx.PacketsReceived.text(), u"65"_s);
-        QCOMPARE(r.rx.hostGrid.hostcount(), 1);
+        const struct {
+            const char *start;
+            double add;
+            const char *text;
+        } cases[] = {{"999999999999999", 1, "1E+15"},
+                     {"garbage", 0, "garbage"},
+                     {"garbage", 3, "3"},
+                     {"1.7E+308", 1.7e308, "1.7E+308"}};
+        for (const auto &c : cases) {
+            TrafficCounter counter;
+            counter.setText(QString::fromLatin1(c.start));
+            if (c.add != 0)
+                counter.add(c.add);
+            QCOMPARE(counter.text(), QString::fromLatin1(c.text));
+        }
     }
 
     // The unit of a reading travels from the datagram into its value cell's tooltip, while the cell's
@@ -135,7 +120,6 @@ private slots:
         QTest::addColumn<QString>("tooltip");
         const QByteArray bsd = "<13>Sep  9 20:04:58 office sensor[CPU Temp]: ";
         const QByteArray rfc = "<13>1 2026-09-09T20:04:58Z office sensor[CPU Temp] - - ";
-        QTest::newRow("unit") << QByteArrayList{bsd + "Temp=45.0 C"} << " 45.0 " << u"45.0 C"_s;
         QTest::newRow("no unit") << QByteArrayList{bsd + "Temp=45.0"} << " 45.0 " << u"45.0"_s;
         QTest::newRow("spaces around the unit")
             << QByteArrayList{bsd + "Temp=45.0    C  "} << " 45.0 " << u"45.0 C"_s;
@@ -165,55 +149,15 @@ private slots:
     void unitsAreBounded() {
         Receiver r;
         r.grid.setWriteTime(0);
-        const auto send = [&r](int n) {
+        const auto unitOf = [&r](int n) { // the unit the reading with unit u<n> leaves in its cell
             r.rx.processDatagram("<13>Sep  9 20:04:58 office sensor[S]: v=1 u" + QByteArray::number(n));
+            return r.grid.unitAt(1, 4).toString();
         };
-        for (int n = 1; n < FlexGrid::MaxUnits; ++n)
-            send(n);
-        QCOMPARE(r.grid.unitAt(1, 4), u"u%1"_s.arg(FlexGrid::MaxUnits - 1));
-        send(FlexGrid::MaxUnits);
-        QVERIFY(r.grid.unitAt(1, 4).isEmpty());
-        send(7); // a unit kept before is still found
-        QCOMPARE(r.grid.unitAt(1, 4), u"u7"_s);
-    }
-
-    // Whatever bytes arrive, each datagram is counted and ends in a defined grid state (the bytes of each
-    // shape and where they land are rows of the reading parser's table).
-    void maximumDatagramKeepsEveryFieldWithinItsCap() {
-        Receiver r;
-        QByteArray big("<13>Sep  9 20:04:58 ");
-        big += QByteArray(200, 'h') + " s[" + QByteArray(30000, 'n') + "]: v=" + QByteArray(65507, 'v');
-        big.truncate(65507);
-        r.rx.processDatagram(big);
-        QCOMPARE(r.rx.ReceivedBytes.text(), u"65507"_s);
-        for (int c = 0; c < FlexGrid::Columns; ++c)
-            QVERIFY(r.grid.textAt(1, c).size() <= 257); // 255 and the padding spaces
-        QCOMPARE(r.grid.textAt(1, 0), QString(200, u'h'));
-    }
-
-    // The same bytes over a real socket, as fast as they can be sent: all counted, nothing stops.
-    void floodOfHostileDatagramsOverLoopback() {
-        Receiver r;
-        QVERIFY(r.socket.bindPort(0));
-        QByteArray all;
-        for (int i = 0; i < 256; ++i)
-            all += char(i);
-        const QByteArrayList shapes = QByteArrayList() << QByteArray() << ">" << all << QByteArray(65507, '[')
-                                                       << "<13>Sep  9 20:04:58 H s[A]: T=1\r\n"
-                                                       << QByteArray("\xff\xfe\x00", 3);
-        QUdpSocket out;
-        qint64 bytes = 0;
-        const int rounds = 50;
-        for (int i = 0; i < rounds; ++i) {
-            for (const QByteArray &d : shapes) {
-                QCOMPARE(out.writeDatagram(d, QHostAddress::LocalHost, r.socket.localPort()),
-                         qint64(d.size()));
-                bytes += d.size();
-            }
-            QCoreApplication::processEvents();
-        }
-        QTRY_COMPARE(r.rx.PacketsReceived.value(), double(rounds * shapes.size()));
-        QCOMPARE(r.rx.ReceivedBytes.value(), double(bytes));
+        for (int n = 1; n < FlexGrid::MaxUnits - 1; ++n)
+            unitOf(n);
+        QCOMPARE(unitOf(FlexGrid::MaxUnits - 1), u"u%1"_s.arg(FlexGrid::MaxUnits - 1));
+        QCOMPARE(unitOf(FlexGrid::MaxUnits), QString());
+        QCOMPARE(unitOf(7), u"u7"_s); // a unit kept before is still found
     }
 
     // The socket reads a steady stream in gathered batches; whatever the schedule, every datagram is
@@ -223,7 +167,6 @@ private slots:
         QTest::addColumn<int>("bursts");
         QTest::addColumn<int>("perBurst");
         QTest::newRow("one datagram") << 1 << 1; // then the lone one comes to an idle socket
-        QTest::newRow("just under one read") << 1 << 63;
         QTest::newRow("exactly one read") << 1 << 64;
         QTest::newRow("one read and one more") << 1 << 65;
         QTest::newRow("many reads in one burst") << 1 << 2000; // then the lone one while reads gather
@@ -265,7 +208,6 @@ private slots:
         out.writeDatagram(reading(total), QHostAddress::LocalHost, r.socket.localPort());
         QTRY_COMPARE_WITH_TIMEOUT(r.value(total % 5), u"H%1 Seq=%2"_s.arg(total % 5).arg(total),
                                   FrameTimer::FrameMs);
-        QCOMPARE(r.rx.PacketsReceived.value(), double(total + 1));
     }
 
     // logger sends to a real rsyslogd (Debian's, unpacked by scripts/fetch-rsyslog and run with a
@@ -278,9 +220,12 @@ private slots:
         QProcess fetch;
         fetch.start(u"" ZARARE_SOURCE_DIR "/scripts/fetch-rsyslog"_s,
                     {u"" ZARARE_BINARY_DIR "/rsyslog-cache"_s});
-        if (!fetch.waitForFinished(180000) || fetch.exitCode() != 0)
-            unavailable(u"rsyslog could not be had: "_s +
-                        QString::fromLocal8Bit(fetch.readAllStandardError()));
+        if (!fetch.waitForFinished(180000) || fetch.exitCode() != 0) {
+            const QByteArray why = "rsyslog could not be had: " + fetch.readAllStandardError();
+            if (qgetenv("CI") == "true")
+                QFAIL(why.constData());
+            QSKIP(why.constData()); // here, not in a helper: a skip there would not end this test
+        }
         const QString rsyslogd =
             QString::fromLocal8Bit(fetch.readAllStandardOutput()).trimmed().split('\n').last();
 

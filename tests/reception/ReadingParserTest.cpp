@@ -46,7 +46,6 @@ private slots:
         };
         QFile file(QFINDTESTDATA("data/syslog-senders.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        int captured = 0;
         while (!file.atEnd()) {
             const QString line = QString::fromUtf8(file.readLine()).chopped(1);
             if (line.startsWith('#'_L1) || line.isEmpty())
@@ -56,9 +55,7 @@ private slots:
             const QByteArray bytes = // \n, \0 and \\ escaped
                 f[2].toUtf8().replace("\\n", "\n").replace("\\0", QByteArray(1, '\0')).replace("\\\\", "\\");
             add(qPrintable(f[0]), bytes, f[1], f.mid(3), u"*"_s);
-            ++captured;
         }
-        QVERIFY(captured >= 10);
         // Lines of the stamp "<13>Sep  9 20:04:58 " and what follows it, then those of other stamps.
         const char *const stamped[][6] = {
             {"worked example", "OFFICE sensor[CPU Temp]: Temp=45.0 C", "OFFICE", " CPU Temp", " 45.0 ",
@@ -80,12 +77,7 @@ private slots:
             {"no host space", "lonehost", "OLDHOST", "(previous)", " lonehost ", "lonehost"},
             {"tab is not trimmed", "H s[\tA]: v=1", "H", " \tA", " 1 ", "v=1"},
             {"unicode", "büro s[Temp °C]: T=45,0 °C", "büro", " Temp °C", " 45,0 ", "T=45,0 °C"},
-            // Hostile bytes: each still counted and stored in the grid.
             {"no host name", "sensor[Fan]:", "OLDHOST", " Fan", "  ", "*"},
-            {"busybox, no host", "root: Temp=40 C", "OLDHOST", "(previous)", " 40 ", "*"},
-            {"several = and :", "H s[A]: a:b=c=d e:f", "H", " A", " c=d ", "*"},
-            {"CR LF ending", "H s[A]: T=4\r\n", "H", " A", " 4 ", "*"},
-            {"invalid UTF-8 as Latin-1", "H s[T\xb0]: T=5\xb0", "H", " T\u00b0", " 5\u00b0 ", "*"},
         };
         for (const auto &row : stamped)
             add(row[0], QByteArray("<13>Sep  9 20:04:58 ") + row[1], QString(),
@@ -97,8 +89,6 @@ private slots:
             {"5424, bracket in a quoted value, byte-order mark", "192.0.2.7",
              "<13>1 2026-10-10T01:02:03.5-07:00 h a[b] 1 m [x y=\"a]\\\"b\"][z] \uFEFFv=2 C", "Oct 10",
              "01:02:03", "h", " b", " 2 ", "*"},
-            {"5424, tag without brackets", "192.0.2.7", "<13>1 2026-10-10T01:02:03Z h app - - - v=3",
-             "Oct 10", "01:02:03", "h", "(previous)", " 3 ", "*"},
             {"ISO stamp, no host", "192.0.2.7", "<13>2026-02-03T04:05:06+01:00 s[x]: v=4", "Feb  3",
              "04:05:06", "192.0.2.7", " x", " 4 ", "*"},
             {"no host, bare tag with colon", "192.0.2.7", "<13>Mar 13 10:11:12 app: v=5", "Mar 13",
@@ -107,8 +97,6 @@ private slots:
              "10:11:12", "fd00::1", " x", " 6 ", "*"},
             {"no priority", "-", "Sep  9 20:04:58 OFFICE sensor[Fan]: Speed=1200 RPM", "Sep  9", "20:04:58",
              "OFFICE", " Fan", " 1200 ", "Speed=1200 RPM"},
-            {"value without unit", "-", "<13>Dec  6 19:32:12 pc sensor[CPU Temp]: Temp=45.0", "Dec  6",
-             "19:32:12", "pc", " CPU Temp", " 45.0 ", "Temp=45.0"},
             // 16 characters or fewer: nothing after the time stamp, host and sensor stay.
             {"time stamp only", "-", "<13>Sep  9 20:04:58", "Sep  9", "20:04:58", "OLDHOST", "(previous)",
              "  ", ""},
@@ -118,7 +106,6 @@ private slots:
             {"late >", "-", "Sep  9 20:04:58 H s[A]: v=a>b", "b", "", "OLDHOST", "(previous)", "  ", ""},
             {"RFC 5424", "-", "<13>1 2026-12-06T19:32:12.123Z host app 1 - - msg", "Dec  6", "19:32:12",
              "host", "(previous)", " msg ", "msg"},
-            {"one byte", "-", "x", "?", "", "OLDHOST", "(previous)", "  ", "*"},
         };
         for (const auto &row : rows)
             add(row[0], row[2], row[1] == "-"_L1 ? QString() : QString::fromUtf8(row[1]),
@@ -167,42 +154,31 @@ private slots:
         QCOMPARE(r.sensorvalue, value);
         const DatagramReception::Statistics counted = rx.statistics();
         QCOMPARE(counted.notUnderstood, quint64(previous || value == "  "_L1 ? 1 : 0));
+        QCOMPARE(counted.accepted, quint64(2));
         if (rest != "*"_L1)
             QCOMPARE(r.udpdata, rest);
-        // Counted, and stored in the row of its host, the slot of its sensor.
-        QVERIFY(counted.accepted == 2 && rx.PacketsReceived.text() == u"2"_s);
-        QCOMPARE(rx.ReceivedBytes.value(), double(first.size() + datagram.size()));
-        QCOMPARE(rx.hostGrid.hostcount(), host == "OLDHOST"_L1 ? 1 : 2);
-        QCOMPARE(grid.Rows(), rx.hostGrid.hostcount() + 1);
+        // Stored in the row of its host, the slot of its sensor.
         const int row = rx.hostGrid.hostrow(), col = rx.hostGrid.sensorcol();
-        QVERIFY(row >= 1 && col >= 3);
         QCOMPARE((QStringList{grid.textAt(row, 0), grid.textAt(row, 1), grid.textAt(row, 2),
                               grid.textAt(row, col), grid.textAt(row, col + 1)}),
                  (QStringList{host, r.msgdate, r.msgtime, r.sensorname, value}));
     }
 
     // The parser writes changed fields into their own buffers, in place where nothing else holds them; a
-    // text that someone else still holds (a grid cell) keeps its value, and what a line lacks carries over.
+    // text that someone else still holds (a grid cell) keeps its value.
     void fieldsAreRewrittenButNeverAHeldOne() {
         ReadingParser r;
-        r.udpdata = u"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C"_s;
-        r.parseudp();
-        const QStringList held{r.hostname, r.sensorname, r.sensorvalue, r.udpdata};
-        const auto parse = [&r](const QString &line, const QStringList &expected) {
+        const auto parse = [&r](const QString &line) {
             r.udpdata = line;
             r.parseudp();
-            QCOMPARE((QStringList{r.msgtime, r.hostname, r.sensorname, r.sensorvalue, r.udpdata}), expected);
+            return QStringList{r.hostname, r.sensorname, r.sensorvalue, r.udpdata};
         };
-        parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 1]: Fan=1200 RPM"_s,
-              {"23:59:59", "LAB", " Fan 1", " 1200 ", "Fan=1200 RPM"});
+        const QStringList held = parse(u"<13>Sep  9 20:04:58 OFFICE sensor[CPU Temp]: Temp=45.0 C"_s);
+        QCOMPARE(parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 1]: Fan=1200 RPM"_s),
+                 (QStringList{"LAB", " Fan 1", " 1200 ", "Fan=1200 RPM"}));
         QCOMPARE(held, (QStringList{"OFFICE", " CPU Temp", " 45.0 ", "Temp=45.0 C"}));
-        // Unshared now: shorter and longer in place, then a line with only a time stamp.
-        parse(u"<13>Dec 24 23:59:59 LAB sensor[Fan 12]: Fan=900 RPM"_s,
-              {"23:59:59", "LAB", " Fan 12", " 900 ", "Fan=900 RPM"});
-        parse(u"<13>Dec 25 00:00:01"_s, {"00:00:01", "LAB", " Fan 12", "  ", ""});
-        r.udpdata = "Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1"; // its space beyond the cap:
-        r.parseudp();
-        QCOMPARE(r.hostname, u"LAB"_s); // no host
+        // A host whose space lies beyond the cap is none: the last one stays.
+        QCOMPARE(parse("Sep  9 20:04:58 " + QString(300, 'h'_L1) + " s[A]: T=1")[0], u"LAB"_s);
     }
 };
 
