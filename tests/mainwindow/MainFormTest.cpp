@@ -122,7 +122,7 @@ private slots:
         told.replaceInStrings("$FILE", SettingsFile::path()).replaceInStrings("$PORT", port);
         for (int command = 0; command < 2; ++command) { // start-up, then Options
             checkMessages(command == 0 || damaged ? told : QStringList());
-            QCOMPARE(storedSettings(), bytes);
+            QCOMPARE(fileBytes(), bytes);
             form.OptionsMenu_Click();
         }
         QVERIFY(options->isVisible());
@@ -174,7 +174,7 @@ private slots:
         const QStringList boxes{QString::number(newPort), options->readheight->text(),
                                 options->readwidth->text(), options->readtop->text(),
                                 options->readleft->text()};
-        QCOMPARE(storedSettings(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : record(port));
+        QCOMPARE(fileBytes(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : record(port));
         const quint16 listening = busyPort ? port : newPort;
         QCOMPARE(form.DudUDP.localPort(), listening);
         send(listening, "<13>Sep  9 20:04:58 H s[A]: v=1");

@@ -19,18 +19,10 @@
 
 using namespace WindowTesting;
 
-namespace {
-QByteArray reading(const QByteArray &message) {
-    return "<13>Sep  9 20:04:58 render-07 sensor[CPU Temp]: " + message;
-}
-QString fileText(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QStringLiteral("(missing)");
-}
-} // namespace
+const QByteArray reading = "<13>Sep  9 20:04:58 render-07 sensor[CPU Temp]: Temp=45.0 C";
 
-// From the rules file and real datagrams over loopback to the window: cell ages and stale colour,
-// alarm colours, the tray, the allow list, the Rules dialog and the remembered view.
+// From the rules file and real datagrams over loopback to the window: the stale time and bounds in the
+// grid, the tray, the allow list, the Rules dialog and the remembered view.
 class RulesStartUpTest : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> dir;
@@ -66,7 +58,7 @@ private slots:
         });
         checkMessages({QStringLiteral("Zar-Are.rules were skipped:\nline 2: ")});
 
-        send(port, reading("Temp=45.0 C"));
+        send(port, reading);
         QTRY_COMPARE(form->grid.textAt(1, 4), QStringLiteral(" 45.0 "));
         // The tray names the worst cell: the file's bounds reached the grid, and the grid the tray.
         form->alarms->check();
@@ -93,7 +85,7 @@ private slots:
         QFETCH(QString, rules);
         QFETCH(bool, shown);
         start(rules);
-        send(port, reading("Temp=45.0 C"));
+        send(port, reading);
         QTRY_COMPARE(form->reception.statistics().accepted + form->reception.statistics().rejected,
                      quint64(1));
         QCOMPARE(form->reception.statistics().rejected, quint64(!shown));
@@ -106,7 +98,7 @@ private slots:
     void dialogChecksThenApplies() {
         const QString before = QStringLiteral("# mine\nstale 90s\n");
         start(before);
-        send(port, reading("Temp=45.0 C"));
+        send(port, reading);
         QTRY_COMPARE(form->grid.textAt(1, 4), QStringLiteral(" 45.0 "));
         form->RulesMenu->trigger();
         RulesDialog *dialog = form->rulesDialog;
@@ -116,7 +108,7 @@ private slots:
         dialog->RulesText->setPlainText(QStringLiteral("stale 90s\nallow 10.0.0.0/33\nCPU* crit\n"));
         QVERIFY(!dialog->save());
         QVERIFY(dialog->RulesProblem->text().contains(QRegularExpression("(?s)line 2.*line 3")));
-        QCOMPARE(fileText(MainForm::rulesPath()), before);
+        QCOMPARE(fileBytes(MainForm::rulesPath()), before.toUtf8());
         QCOMPARE(form->grid.alarmAt(1, 4), AlarmLevel::None);
 
         // The file changed behind the dialog (the view keeps its choices there): nothing is written.
@@ -128,7 +120,7 @@ private slots:
         dialog->reload();
         dialog->RulesText->setPlainText(good);
         QVERIFY(dialog->save());
-        QCOMPARE(fileText(MainForm::rulesPath()), good);
+        QCOMPARE(fileBytes(MainForm::rulesPath()), good.toUtf8());
         QCOMPARE(form->grid.alarmAt(1, 4), AlarmLevel::Critical);
 
         // A file that cannot be read is never replaced from the dialog.
@@ -145,8 +137,8 @@ private slots:
     void viewChoicesRemembered() {
         start(QStringLiteral("# keep me\nCPU* warn 70\nhide \"Fan #1\"\n"));
         form->sensorView->showBySensor(true);
-        QCOMPARE(fileText(MainForm::rulesPath()),
-                 QStringLiteral("# keep me\nCPU* warn 70\nview by-sensor\nhide \"Fan #1\"\n"));
+        QCOMPARE(fileBytes(MainForm::rulesPath()),
+                 QByteArray("# keep me\nCPU* warn 70\nview by-sensor\nhide \"Fan #1\"\n"));
         form.reset();
         form = std::make_unique<MainForm>(); // the same folder
         form->Form_Load();
