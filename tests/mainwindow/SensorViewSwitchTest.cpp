@@ -46,7 +46,6 @@ private slots:
         MainForm form;
         load(form);
         SensorView *view = form.sensorView;
-        view->model()->setClock([] { return qint64(0); });
         SensorViewPrefs prefs;
         prefs.bySensor = true;
         prefs.hide = QStringList{"cpu*"};
