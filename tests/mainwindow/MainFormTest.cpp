@@ -312,11 +312,10 @@ private slots:
         if (message != 0) {
             form.setWindowState(Qt::WindowMinimized);
             form.hide(); // as minimizing does when an icon can bring the window back
+            frmOptions::ref()->readheight->setText(QStringLiteral("stale"));
         }
         WindowGeometry::setWidth(&form, float(set.width()));
         WindowGeometry::setHeight(&form, float(set.height()));
-        if (message != 0)
-            frmOptions::ref()->readheight->setText(QStringLiteral("stale"));
         if (message > 0) {
             form.tray.simulate(message);
         } else if (message < 0) {

@@ -46,7 +46,6 @@ private slots:
         form.reset();
         takeMessages();
     }
-    void cleanupTestCase() { SettingsFile::setFolderForTesting(QString()); }
 
     // The rules file at start-up: a bad line told, the bounds and the stale time in the grid.
     void datagramToStaleCell() {
