@@ -15,7 +15,7 @@
 
 using namespace WindowTesting;
 
-// What an assistive tool sees of the Options dialog, and the main window from the keyboard.
+// The main window from the keyboard, and what an assistive tool sees of the Options dialog.
 class AccessibilityTest : public QObject {
     Q_OBJECT
 
@@ -36,36 +36,15 @@ private slots:
     }
     void cleanup() { frmOptions::unload(); }
 
-    // Each box of the Options dialog is read by its label's words (the geometry labels are not beside
-    // their own boxes), and Tab walks it from Save down the boxes; the counters are read-only. (The main
-    // window's names and readings are read over the accessibility bus by tests/atspi.)
-    void optionsNamesAndOrder() {
-        MainForm form;
-        load(form);
-        form.OptionsMenu_Click();
-        frmOptions *o = frmOptions::ref();
-        const QList<QWidget *> boxes{o->cmdOK,     o->portvalue, o->readheight,
-                                     o->readwidth, o->readtop,   o->readleft};
-        QStringList names;
-        for (QWidget *box : boxes)
-            names << accessible(box)->text(QAccessible::Name);
-        QCOMPARE(names, QStringList({"Save", "Incoming UDP Port", "Window Height", "Window Width",
-                                     "Window Top", "Window Left"}));
-        QList<QWidget *> visited{o->cmdOK}; // the widgets Tab visits, in the order it visits them
-        for (QWidget *w = o->cmdOK->nextInFocusChain(); w != o->cmdOK; w = w->nextInFocusChain())
-            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(o) && w->isEnabled())
-                visited << w;
-        QCOMPARE(visited, boxes);
-        QCOMPARE(accessible(form.PacketsReceived)->state().readOnly, 1u);
-    }
-
-    // The menus, the "By Sensor" view in the grid's place and the grid's cells, from the keyboard.
-    void menusViewsAndGridFromTheKeyboard() {
+    // The menus, the "By Sensor" view in the grid's place and the grid's cells from the keyboard; the
+    // Options dialog's names and order.
+    void keyboardAndNames() {
         MainForm form;
         load(form, true);
         form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         SensorView *sensors = form.sensorView;
+        QTableView *view = form.MSFlexGrid1;
         QCOMPARE(titles(form.menuBar()->actions()) + titles(form.FileMenu->actions()) +
                      titles(form.ToolsMenu->actions()) + titles(sensors->ViewMenu->actions()),
                  QStringList({"File", "Tools", "View", "Help", "Export CSV...", "Copy", "Exit", "Options",
@@ -77,7 +56,6 @@ private slots:
         QTRY_VERIFY(!form.FileMenu->isVisible());
         form.menuBar()->setActiveAction(nullptr);
 
-        QTableView *view = form.MSFlexGrid1;
         // Ctrl+2 and Ctrl+1 switch the views, each choice told to be remembered; the sensor view takes
         // the grid's place and size after the window is resized, and Ctrl+F reaches its filter.
         QSignalSpy remembered(sensors, &SensorView::prefsChanged);
@@ -117,6 +95,25 @@ private slots:
         QTest::keyPress(view, Qt::Key_Alt);
         QTest::keyRelease(view, Qt::Key_Alt);
         QTRY_VERIFY(menuReached());
+
+        // Each box of the Options dialog is read by its label's words (the geometry labels are not beside
+        // their own boxes), and Tab walks it from Save down the boxes; the counters are read-only. (The
+        // main window's names and readings are read over the accessibility bus by tests/atspi.)
+        form.OptionsMenu_Click();
+        frmOptions *o = frmOptions::ref();
+        const QList<QWidget *> boxes{o->cmdOK,     o->portvalue, o->readheight,
+                                     o->readwidth, o->readtop,   o->readleft};
+        QStringList names;
+        for (QWidget *box : boxes)
+            names << accessible(box)->text(QAccessible::Name);
+        QCOMPARE(names, QStringList({"Save", "Incoming UDP Port", "Window Height", "Window Width",
+                                     "Window Top", "Window Left"}));
+        QList<QWidget *> visited{o->cmdOK}; // the widgets Tab visits, in the order it visits them
+        for (QWidget *w = o->cmdOK->nextInFocusChain(); w != o->cmdOK; w = w->nextInFocusChain())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(o) && w->isEnabled())
+                visited << w;
+        QCOMPARE(visited, boxes);
+        QCOMPARE(accessible(form.PacketsReceived)->state().readOnly, 1u);
     }
 };
 

@@ -221,20 +221,18 @@ private slots:
         delete aboutBox;
     }
 
-    // Counts without grouping; what the system does not report is said to be not available.
-    void statisticsTexts() {
+    // The statistics' texts: counts without grouping, and what the system does not report is not available.
+    // The counters follow the datagrams: a count wider than its box widens the box, shows its leading
+    // digits and moves the byte counter right of it. The statistics window follows the counts while shown,
+    // once a second, and closes with the main window.
+    void countersAndStatistics() {
         const auto texts = [](qint64 drops, int buffer) {
             const auto values = StatisticsText::values({1234567, 3, 42, drops, buffer});
             return QStringList(values.begin(), values.end());
         };
         QCOMPARE(texts(12, 8388608), QStringList({"1234567", "3", "42", "12", "8388608 bytes"}));
         QCOMPARE(texts(-1, 0).mid(3), QStringList({"not available", "not available"}));
-    }
 
-    // The counters follow the datagrams: a count wider than its box widens the box, shows its leading
-    // digits and moves the byte counter right of it. The statistics window follows the counts while shown,
-    // once a second, and closes with the main window.
-    void countersAndStatistics() {
         MainForm form;
         QVERIFY(form.DudUDP.bindPort(0));
         form.show();
