@@ -94,18 +94,15 @@ private slots:
         const int rows = FlexGrid::MaxEntered + 44;
         for (int row = 1; row <= rows; ++row)
             set({{row, " 99.0 "}});
-        const QStringList texts = check();
-        QCOMPARE(texts.size(), 1);
-        QCOMPARE(texts.at(0).count(QLatin1Char('\n')), AlarmWatch::NotificationsPerCheck);
-        QVERIFY2(
-            texts.at(0).endsWith(QStringLiteral("and %1 more").arg(rows - AlarmWatch::NotificationsPerCheck)),
-            qPrintable(texts.at(0)));
+        const QString text = check().value(0);
+        QCOMPARE(text.count(QLatin1Char('\n')), AlarmWatch::NotificationsPerCheck);
+        QCOMPARE(text.section(QLatin1Char('\n'), -1),
+                 QStringLiteral("and %1 more").arg(rows - AlarmWatch::NotificationsPerCheck));
         QCOMPARE(grid.criticalCount(), rows);
         // Rows dropped by a reset are no longer counted.
         grid.setRows(1);
         check();
         QCOMPARE(grid.criticalCount(), 0);
-        QCOMPARE(tray.toolTip(), QStringLiteral("Zar-Are on X"));
     }
 };
 

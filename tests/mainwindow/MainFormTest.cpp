@@ -84,9 +84,8 @@ private slots:
         QUdpSocket busy;
         QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0));
         const QString port = QString::number(bytes.startsWith("$BUSY") ? busy.localPort() : freePort());
-        const bool ours = bytes.startsWith('$'), damaged = told.contains("$FILE");
-        const bool complete = !bytes.isNull() && !damaged;
-        if (ours)
+        const bool damaged = told.contains("$FILE"), complete = !bytes.isNull() && !damaged; // stored: $PORT
+        if (complete)
             bytes.replace(0, 5, port.toLatin1());
         if (!bytes.isNull())
             writeSettings(bytes);
@@ -115,7 +114,7 @@ private slots:
         frmOptions *options = frmOptions::ref();
         const QString boxPort = complete ? bytes.left(bytes.indexOf(',')) : QByteArray("514");
         QCOMPARE(options->portvalue->text(), boxPort);
-        if (ours)
+        if (complete)
             QCOMPARE(form.DudUDP.localPort(), told.isEmpty() ? port.toUShort() : quint16(0));
         QVERIFY(!options->isVisible());
 
@@ -245,8 +244,7 @@ private slots:
         QTRY_COMPARE(form.PacketsReceived->text(), QStringLiteral("123456790"));
         for (QLineEdit *box : {form.PacketsReceived, form.ReceivedBytes}) {
             QCOMPARE(box->cursorPosition(), 0);
-            QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->text()),
-                     qPrintable(box->objectName()));
+            QVERIFY(box->width() >= box->fontMetrics().horizontalAdvance(box->text()));
         }
         // Still left of the "Bytes Received:" text.
         const int labelText = form.Label1->x() + form.Label1->width() -
