@@ -133,18 +133,16 @@ private slots:
     // Save with a port typed into the dialog: the socket moves and the record is written, the typed
     // geometry replaced by the window's own; when it cannot, the user is told and the dialog stays.
     void save_data() {
-        QTest::addColumn<bool>("busyPort"); // or another free one
-        QTest::addColumn<bool>("writable");
+        QTest::addColumn<int>("fault"); // 0 none, 1 the typed port is busy, 2 the folder cannot be written
         QTest::addColumn<QStringList>("told"); // $NEW the typed port, $OLD the one before
         // clang-format off
-        QTest::newRow("another port") << false << true << QStringList();
-        QTest::newRow("busy port: the old one kept") << true << true << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
-        QTest::newRow("unwritable folder: the new port used all the same") << false << false << QStringList{"no/such/folder"};
+        QTest::newRow("another port") << 0 << QStringList();
+        QTest::newRow("busy port: the old one kept") << 1 << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
+        QTest::newRow("unwritable folder: the new port used all the same") << 2 << QStringList{QDir::toNativeSeparators("no/such/folder")};
         // clang-format on
     }
     void save() {
-        QFETCH(bool, busyPort);
-        QFETCH(bool, writable);
+        QFETCH(int, fault);
         QFETCH(QStringList, told);
         const quint16 port = freePort();
         writeSettings(record(port));
@@ -155,18 +153,17 @@ private slots:
         frmOptions *options = frmOptions::ref();
         QUdpSocket busy;
         QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0));
-        const quint16 newPort = busyPort ? busy.localPort() : freePort();
+        const quint16 newPort = fault == 1 ? busy.localPort() : freePort();
         options->portvalue->setText(QString::number(newPort));
         options->readheight->setText(QStringLiteral("1"));
-        if (!writable)
+        if (fault == 2)
             SettingsFile::setFolderForTesting(dir.filePath(QStringLiteral("no/such/folder")));
         QTest::mouseClick(options->cmdOK, Qt::LeftButton);
         SettingsFile::setFolderForTesting(dir.path());
 
         QCOMPARE(options->isVisible(), !told.isEmpty());
-        for (QString &text : told)
-            text = QDir::toNativeSeparators(
-                text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port)));
+        told.replaceInStrings("$NEW", QString::number(newPort))
+            .replaceInStrings("$OLD", QString::number(port));
         checkMessages(told);
         if (told.isEmpty())
             QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
@@ -174,7 +171,7 @@ private slots:
                                 options->readwidth->text(), options->readtop->text(),
                                 options->readleft->text()};
         QCOMPARE(fileBytes(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : record(port));
-        const quint16 listening = busyPort ? port : newPort;
+        const quint16 listening = fault == 1 ? port : newPort;
         QCOMPARE(form.DudUDP.localPort(), listening);
         send(listening, "<13>Sep  9 20:04:58 H s[A]: v=1");
         QTRY_COMPARE(form.reception.PacketsReceived.text(), QStringLiteral("1"));

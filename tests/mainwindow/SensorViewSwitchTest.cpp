@@ -46,10 +46,7 @@ private slots:
         MainForm form;
         load(form);
         SensorView *view = form.sensorView;
-        SensorViewPrefs prefs;
-        prefs.bySensor = true;
-        prefs.hide = QStringList{"cpu*"};
-        view->setPrefs(prefs);
+        view->setPrefs({true, {QStringLiteral("cpu*")}, {}}); // by sensor, CPU sensors hidden
         view->filterBox()->setText(QStringLiteral("b"));
         feed(form, {"b,c|CPU 1|4", "a|T|1", "b,c|T|2", "b,c|U|3"});
         QTableView *table = view->table();
