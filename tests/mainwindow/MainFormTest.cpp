@@ -5,7 +5,6 @@
 #include "desktop/LoadedForms.h"
 #include "geometry/Twips.h"
 #include "geometry/WindowGeometry.h"
-#include "mainwindow/ComputerName.h"
 #include "mainwindow/StatisticsWindow.h"
 #include "settings/frmOptions.h"
 
@@ -70,14 +69,10 @@ private slots:
         QTest::newRow("as stored") << QByteArray("$PORT,2985,7815,1200,900") << QSizeF(7815, 2985) << 0 << QStringList();
         QTest::newRow("low and narrow: raised to the minimum") << QByteArray("$PORT,500,3000,1200,900\r\n") << QSizeF(5000, 1000) << 0 << QStringList();
         QTest::newRow("far left and up") << QByteArray("$PORT,2985,7815,-900000,-900000") << QSizeF(7815, 2985) << 1 << QStringList();
-        QTest::newRow("left beyond every number") << QByteArray("$PORT,2985,7815,1200,-1E+38") << QSizeF(7815, 2985) << 1 << QStringList();
-        QTest::newRow("top beyond 32 bits") << QByteArray("$PORT,2985,7815,64424509440,900") << QSizeF(7815, 2985) << 1 << QStringList();
         QTest::newRow("huge values") << QByteArray("$PORT,1E+38,1E+38,-1E+38,-1E+38") << QSizeF(-1, -1) << 2 << QStringList();
         QTest::newRow("busy port: told, the window lives") << QByteArray("$BUSY,2985,7815,1200,900") << QSizeF(7815, 2985) << 0 << QStringList{"Zar-Are: Port $PORT could not be opened"};
-        QTest::newRow("port out of range") << QByteArray("65536,2985,7815,1200,900") << QSizeF(7815, 2985) << 0 << QStringList{"Zar-Are: Port \"65536\" could not be opened"};
         QTest::newRow("no file") << QByteArray() << QSizeF(0, 0) << 1 << QStringList();
         QTest::newRow("fewer fields") << QByteArray("6000,2985") << QSizeF(0, 0) << 1 << QStringList{"$FILE", "default"};
-        QTest::newRow("not numbers") << QByteArray("6000,tall,wide,1200,900") << QSizeF(0, 0) << 1 << QStringList{"$FILE", "default"};
         // clang-format on
     }
     void startUp() {
@@ -89,9 +84,8 @@ private slots:
         QUdpSocket busy;
         QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0));
         const QString port = QString::number(bytes.startsWith("$BUSY") ? busy.localPort() : freePort());
-        const bool ours = bytes.startsWith('$'), damaged = told.contains("$FILE");
-        const bool complete = !bytes.isNull() && !damaged;
-        if (ours)
+        const bool damaged = told.contains("$FILE"), complete = !bytes.isNull() && !damaged; // stored: $PORT
+        if (complete)
             bytes.replace(0, 5, port.toLatin1());
         if (!bytes.isNull())
             writeSettings(bytes);
@@ -120,14 +114,14 @@ private slots:
         frmOptions *options = frmOptions::ref();
         const QString boxPort = complete ? bytes.left(bytes.indexOf(',')) : QByteArray("514");
         QCOMPARE(options->portvalue->text(), boxPort);
-        if (ours)
+        if (complete)
             QCOMPARE(form.DudUDP.localPort(), told.isEmpty() ? port.toUShort() : quint16(0));
         QVERIFY(!options->isVisible());
 
         told.replaceInStrings("$FILE", SettingsFile::path()).replaceInStrings("$PORT", port);
         for (int command = 0; command < 2; ++command) { // start-up, then Options
             checkMessages(command == 0 || damaged ? told : QStringList());
-            QCOMPARE(storedSettings(), bytes);
+            QCOMPARE(fileBytes(), bytes);
             form.OptionsMenu_Click();
         }
         QVERIFY(options->isVisible());
@@ -139,19 +133,16 @@ private slots:
     // Save with a port typed into the dialog: the socket moves and the record is written, the typed
     // geometry replaced by the window's own; when it cannot, the user is told and the dialog stays.
     void save_data() {
-        QTest::addColumn<int>("typed"); // 0 the same port, 1 another free one, 2 a busy one
-        QTest::addColumn<bool>("writable");
+        QTest::addColumn<int>("fault"); // 0 none, 1 the typed port is busy, 2 the folder cannot be written
         QTest::addColumn<QStringList>("told"); // $NEW the typed port, $OLD the one before
         // clang-format off
-        QTest::newRow("same port") << 0 << true << QStringList();
-        QTest::newRow("another port") << 1 << true << QStringList();
-        QTest::newRow("busy port: the old one kept") << 2 << true << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
-        QTest::newRow("unwritable folder: the new port used all the same") << 1 << false << QStringList{"no/such/folder"};
+        QTest::newRow("another port") << 0 << QStringList();
+        QTest::newRow("busy port: the old one kept") << 1 << QStringList{"Port $NEW could not be opened", "Still listening on port $OLD"};
+        QTest::newRow("unwritable folder: the new port used all the same") << 2 << QStringList{QDir::toNativeSeparators("no/such/folder")};
         // clang-format on
     }
     void save() {
-        QFETCH(int, typed);
-        QFETCH(bool, writable);
+        QFETCH(int, fault);
         QFETCH(QStringList, told);
         const quint16 port = freePort();
         writeSettings(record(port));
@@ -162,26 +153,25 @@ private slots:
         frmOptions *options = frmOptions::ref();
         QUdpSocket busy;
         QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0));
-        const quint16 newPort = typed == 0 ? port : typed == 2 ? busy.localPort() : freePort();
+        const quint16 newPort = fault == 1 ? busy.localPort() : freePort();
         options->portvalue->setText(QString::number(newPort));
         options->readheight->setText(QStringLiteral("1"));
-        if (!writable)
+        if (fault == 2)
             SettingsFile::setFolderForTesting(dir.filePath(QStringLiteral("no/such/folder")));
         QTest::mouseClick(options->cmdOK, Qt::LeftButton);
         SettingsFile::setFolderForTesting(dir.path());
 
         QCOMPARE(options->isVisible(), !told.isEmpty());
-        for (QString &text : told)
-            text = QDir::toNativeSeparators(
-                text.replace("$NEW", QString::number(newPort)).replace("$OLD", QString::number(port)));
+        told.replaceInStrings("$NEW", QString::number(newPort))
+            .replaceInStrings("$OLD", QString::number(port));
         checkMessages(told);
         if (told.isEmpty())
             QCOMPARE(options->readheight->text().toFloat(), WindowGeometry::height(&form));
         const QStringList boxes{QString::number(newPort), options->readheight->text(),
                                 options->readwidth->text(), options->readtop->text(),
                                 options->readleft->text()};
-        QCOMPARE(storedSettings(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : record(port));
-        const quint16 listening = typed == 2 ? port : newPort;
+        QCOMPARE(fileBytes(), told.isEmpty() ? boxes.join(',').toLatin1() + "\r\n" : record(port));
+        const quint16 listening = fault == 1 ? port : newPort;
         QCOMPARE(form.DudUDP.localPort(), listening);
         send(listening, "<13>Sep  9 20:04:58 H s[A]: v=1");
         QTRY_COMPARE(form.reception.PacketsReceived.text(), QStringLiteral("1"));
@@ -203,14 +193,11 @@ private slots:
     // Exit and the close box end the window and its Options dialog; an About box outlives them, and the
     // program goes on until it is closed too.
     void shutdown_data() {
-        QTest::addColumn<bool>("closeBox");
-        QTest::addColumn<bool>("about"); // asked for twice before: one dialog
-        QTest::newRow("Exit") << false << false;
-        QTest::newRow("close box") << true << false;
-        QTest::newRow("Exit with the About box open") << false << true;
+        QTest::addColumn<bool>("about"); // asked for twice before: one dialog; then Exit, else the close box
+        QTest::newRow("close box") << false;
+        QTest::newRow("Exit with the About box open") << true;
     }
     void shutdown() {
-        QFETCH(bool, closeBox);
         QFETCH(bool, about);
         const int loadedBefore = LoadedForms::count();
         QPointer<MainForm> form = new MainForm;
@@ -222,10 +209,7 @@ private slots:
         for (int i = 0; about && i < 2; ++i)
             form->AboutMenu_Click();
         QPointer<frmAbout> aboutBox = frmAbout::instance();
-        if (closeBox)
-            form->close();
-        else
-            form->ExitMenu_Click();
+        about ? form->ExitMenu_Click() : void(form->close());
         QTRY_VERIFY(!form);
         QVERIFY(!options);
         QCOMPARE(aboutBox && aboutBox->isVisible(), about);
@@ -233,33 +217,23 @@ private slots:
         delete aboutBox;
     }
 
-    void statisticsTexts_data() {
-        QTest::addColumn<qint64>("drops");
-        QTest::addColumn<int>("buffer");
-        QTest::addColumn<QStringList>("texts"); // after the three counts
-        QTest::newRow("Linux") << qint64(12) << 8388608 << QStringList{"12", "8388608 bytes"};
-        QTest::newRow("drops not reported")
-            << qint64(-1) << 212992 << QStringList{"not available", "212992 bytes"};
-        QTest::newRow("not bound") << qint64(-1) << 0 << QStringList{"not available", "not available"};
-    }
-    void statisticsTexts() {
-        QFETCH(qint64, drops);
-        QFETCH(int, buffer);
-        QFETCH(QStringList, texts);
-        const auto values = StatisticsText::values({1234567, 3, 42, drops, buffer});
-        QCOMPARE(QStringList(values.begin(), values.end()), QStringList({"1234567", "3", "42"}) + texts);
-    }
-
+    // The statistics' texts: counts without grouping, and what the system does not report is not available.
     // The counters follow the datagrams: a count wider than its box widens the box, shows its leading
     // digits and moves the byte counter right of it. The statistics window follows the counts while shown,
     // once a second, and closes with the main window.
     void countersAndStatistics() {
+        const auto texts = [](qint64 drops, int buffer) {
+            const auto values = StatisticsText::values({1234567, 3, 42, drops, buffer});
+            return QStringList(values.begin(), values.end());
+        };
+        QCOMPARE(texts(12, 8388608), QStringList({"1234567", "3", "42", "12", "8388608 bytes"}));
+        QCOMPARE(texts(-1, 0).mid(3), QStringList({"not available", "not available"}));
+
         MainForm form;
         QVERIFY(form.DudUDP.bindPort(0));
         form.show();
         form.StatisticsMenu->trigger();
         QVERIFY(form.statistics && form.statistics->isVisible() && !form.statistics->isModal());
-        QCOMPARE(form.statistics->valueText(0), QStringLiteral("0"));
         form.reception.PacketsReceived.setText(QStringLiteral("123456788"));
         form.reception.ReceivedBytes.setText(QStringLiteral("99999999999999"));
         form.reception.processDatagram("<13>Sep  9 20:04:58 H s[a]: v=1");
@@ -267,8 +241,7 @@ private slots:
         QTRY_COMPARE(form.PacketsReceived->text(), QStringLiteral("123456790"));
         for (QLineEdit *box : {form.PacketsReceived, form.ReceivedBytes}) {
             QCOMPARE(box->cursorPosition(), 0);
-            QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(box->text()),
-                     qPrintable(box->objectName()));
+            QVERIFY(box->width() >= box->fontMetrics().horizontalAdvance(box->text()));
         }
         // Still left of the "Bytes Received:" text.
         const int labelText = form.Label1->x() + form.Label1->width() -
@@ -276,32 +249,19 @@ private slots:
         QVERIFY(form.PacketsReceived->geometry().right() < labelText);
 
         QTRY_COMPARE_WITH_TIMEOUT(form.statistics->valueText(0), QStringLiteral("2"), 2500);
-        QCOMPARE(form.statistics->valueText(2), QStringLiteral("1"));
         QVERIFY(form.statistics->valueText(4).endsWith(QStringLiteral(" bytes")));
         form.close();
         QVERIFY(!form.statistics->isVisible());
     }
 
-    // The caption and the grid's header row at start-up; the icon's flags, image and tip (cut to 63
-    // characters), added at start-up and removed once at shutdown. Without an icon, a minimized window
-    // stays in the task bar.
-    void captionHeaderRowAndIcon() {
+    // The icon's image and tip (cut to 63 characters), added at start-up and removed once at
+    // shutdown. Without an icon, a minimized window stays in the task bar.
+    void trayRecord() {
         MainForm form;
         load(form);
-        QCOMPARE(form.windowTitle(), QStringLiteral("Zar-Are on ") + GetLocalComputerName());
-        // Nothing in column 0, then Date, Time, and Name (blue) / Value up to column 130.
-        QCOMPARE((QStringList{form.grid.textAt(0, 0), form.grid.textAt(0, 1), form.grid.textAt(0, 2),
-                              form.grid.textAt(0, 129), form.grid.textAt(0, 130)}),
-                 (QStringList{"", "Date", "Time", "Name", "Value"}));
-        QCOMPARE(form.grid.foreColorAt(0, 129), FlexGrid::Blue);
-        QCOMPARE(form.MSFlexGrid1->model()->headerData(129, Qt::Horizontal).toString(),
-                 QStringLiteral("Value"));
-
         const NotifyIconData &t = form.trayicon;
-        QCOMPARE(t.uFlags, 7u); // the icon's messages, its image and its tip
         QVERIFY(!t.hIcon.isNull());
         QCOMPARE(t.szTip, form.windowTitle() + QChar(0) + QString(63 - form.windowTitle().size(), ' '));
-        QCOMPARE(form.tray.toolTip(), form.windowTitle());
         const QString caption = QStringLiteral("Zar-Are on ") + QString(70, QLatin1Char('x'));
         QCOMPARE(NotifyIconData::tipField(caption), caption.left(63) + QChar(0));
 
@@ -325,15 +285,11 @@ private slots:
         QTest::addColumn<bool>("visible");
         const QSizeF normal(8000, 4000);
         // clang-format off
-        QTest::newRow("larger") << 0 << QSizeF(7000, 4000) << QSizeF(7000, 4000) << true;
         QTest::newRow("narrower than the minimum") << 0 << QSizeF(4000, 4000) << QSizeF(5000, 4000) << true;
         QTest::newRow("at the minimum") << 0 << QSizeF(5000, 1000) << QSizeF(5000, 1000) << true;
         QTest::newRow("lower than the minimum") << 0 << QSizeF(5000, 999) << QSizeF(5000, 1000) << true;
         QTest::newRow("left double-click") << int(TrayIcon::LeftDoubleClick) << normal << normal << true;
         QTest::newRow("left button up") << int(TrayIcon::LeftButtonUp) << normal << normal << false;
-        QTest::newRow("right button up") << int(TrayIcon::RightButtonUp) << normal << normal << false;
-        QTest::newRow("middle button up") << int(TrayIcon::MiddleButtonUp) << normal << normal << false;
-        QTest::newRow("plain move") << 0x200 << normal << normal << false;
         QTest::newRow("press on the client area") << -int(QEvent::MouseButtonPress) << normal << normal << false;
         QTest::newRow("release on the client area") << -int(QEvent::MouseButtonRelease) << normal << normal << false;
         QTest::newRow("move on the client area at x 515 (0x203)") << -int(QEvent::MouseMove) << normal << normal << false;
@@ -346,15 +302,13 @@ private slots:
         load(form, true);
         QWidget *client = form.centralWidget();
         const QPoint bare(client->width() - 3, 3); // right of the counters, above the grid
-        QCOMPARE(client->childAt(bare), nullptr);
         if (message != 0) {
             form.setWindowState(Qt::WindowMinimized);
             form.hide(); // as minimizing does when an icon can bring the window back
+            frmOptions::ref()->readheight->setText(QStringLiteral("stale"));
         }
         WindowGeometry::setWidth(&form, float(set.width()));
         WindowGeometry::setHeight(&form, float(set.height()));
-        if (message != 0)
-            frmOptions::ref()->readheight->setText(QStringLiteral("stale"));
         if (message > 0) {
             form.tray.simulate(message);
         } else if (message < 0) {

@@ -28,8 +28,8 @@ inline void writeSettings(const QByteArray &bytes) {
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
-inline QByteArray storedSettings() {
-    QFile f(SettingsFile::path());
+inline QByteArray fileBytes(const QString &path = SettingsFile::path()) {
+    QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 // The window loaded as at start-up, its socket closed again; shown if asked.
