@@ -38,11 +38,9 @@ private slots:
         QCOMPARE(p.rules.thresholds[0].bounds.lowWarn, 600.0);
         QCOMPARE(p.rules.thresholds[0].bounds.lowCrit, 0.8);
         // The other forms of a stale time; an empty (or missing) file has the default.
-        const std::pair<const char16_t *, qint64> stale[] = {{u"stale 45", 45000},
-                                                             {u"stale 2m", 120000},
-                                                             {u"STALE 1H", 3600000},
-                                                             {u"stale 0", 0},
-                                                             {u"", RuleSet::DefaultStaleMs}};
+        const std::pair<const char16_t *, qint64> stale[] = {
+            {u"stale 45", 45000},         {u"stale 2m", 120000}, {u"STALE 1H", 3600000},
+            {u"stale 604800", 604800000}, {u"stale 0", 0},       {u"", RuleSet::DefaultStaleMs}};
         for (const auto &[line, ms] : stale) {
             const RulesFile::Parsed q = RulesFile::parse(line);
             QVERIFY(q.errors.empty());
@@ -118,26 +116,17 @@ private slots:
         QTEST(Glob::matches(pattern, name), "matches");
     }
 
-    // Huge and binary files: bounded reading, no freeze, the good lines before the damage still apply.
-    void hostileFiles_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("truncated");
-        QByteArray binary = "CPU* crit 85\n";
-        for (int i = 0; i < 100000; ++i)
-            binary += char(i * 37 % 256);
-        QTest::newRow("10 MB one line") << "CPU* crit 85\n" + QByteArray(10 * 1024 * 1024, 'x') << true;
-        QTest::newRow("binary bytes") << binary << false;
-    }
-    void hostileFiles() {
-        QFETCH(QByteArray, bytes);
+    // A huge file: bounded reading, no freeze, the good lines before the damage still apply (a binary line
+    // is a row of the bad lines).
+    void hugeFileIsCut() {
         QTemporaryDir dir;
         const QString path = dir.filePath(RulesFile::FileName);
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        f.write("CPU* crit 85\n" + QByteArray(10 * 1024 * 1024, 'x'));
         f.close();
         const RulesFile::Parsed p = RulesFile::read(path);
-        QTEST(p.truncated, "truncated");
+        QVERIFY(p.truncated);
         QVERIFY(!p.errors.empty());
         QCOMPARE(p.rules.thresholds.at(0).pattern, QStringLiteral("CPU*"));
     }
