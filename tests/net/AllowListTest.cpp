@@ -1,4 +1,5 @@
 #include "net/AllowList.h"
+#include "SenderText.h"
 #include "TestRegistry.h"
 
 #include <QHostAddress>
@@ -9,10 +10,6 @@ namespace {
 SenderAddress senderOf(const QHostAddress &a) {
     return a.protocol() == QAbstractSocket::IPv4Protocol ? SenderAddress::v4(a.toIPv4Address())
                                                          : SenderAddress::v6(a.toIPv6Address().c);
-}
-QString textOf(const SenderAddress &a) {
-    char16_t buffer[SenderAddress::MaxText];
-    return QString::fromUtf16(buffer, qsizetype(a.text(buffer)));
 }
 } // namespace
 

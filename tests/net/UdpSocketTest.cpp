@@ -1,4 +1,5 @@
 #include "net/UdpSocket.h"
+#include "SenderText.h"
 #include "TestRegistry.h"
 
 #include <QFile>
@@ -18,10 +19,6 @@ class UdpSocketTest : public QObject {
                      const QHostAddress &to = QHostAddress::LocalHost) {
         QUdpSocket out;
         QCOMPARE(out.writeDatagram(bytes, to, port), qint64(bytes.size()));
-    }
-    static QString textOf(const SenderAddress &a) {
-        char16_t buffer[SenderAddress::MaxText];
-        return QString::fromUtf16(buffer, qsizetype(a.text(buffer)));
     }
 
     QUdpSocket busy; // another program's port
@@ -63,7 +60,6 @@ private slots:
         QVERIFY(socket.bindPort(0));
         int received = 0;
         connect(&socket, &UdpSocket::DataArrival, this, [&](int) { ++received; });
-        QVERIFY(socket.kernelDrops() == 0 || socket.kernelDrops() == -1);
         QUdpSocket out;
         const int burst = 2000;
         const QByteArray d(60, 'x');
@@ -132,13 +128,10 @@ private slots:
         QString error;
         QVERIFY(!s.Bind(text, &error));
         QVERIFY(!s.isBound());
-        QCOMPARE(
-            error,
-            port < 0
-                ? QStringLiteral("Port %1 could not be opened: the port is already in use by another program")
-                      .arg(text)
-                : QStringLiteral("Port \"%1\" could not be opened: a port is a whole number from 1 to 65535")
-                      .arg(text));
+        const QString why =
+            port < 0 ? QStringLiteral("%1 could not be opened: the port is already in use by another program")
+                     : QStringLiteral("\"%1\" could not be opened: a port is a whole number from 1 to 65535");
+        QCOMPARE(error, QStringLiteral("Port ") + why.arg(text));
     }
 
     // Without the right to bind low ports (as root, the check runs in a child that gives it up).
