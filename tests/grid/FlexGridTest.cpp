@@ -18,16 +18,13 @@ private slots:
         g.setText(QStringLiteral("x"));
         QCOMPARE(g.Text(), QStringLiteral("x"));
         // Outside the grid the current cell stays where it was.
-        QVERIFY(!g.setRow(4));
-        QVERIFY(!g.setCol(131));
-        QVERIFY(!g.setRow(-1));
+        QVERIFY(!g.setRow(4) && !g.setCol(131) && !g.setRow(-1));
         QCOMPARE(QPoint(g.Row(), g.Col()), QPoint(2, 5));
 
         // Rows shrink and grow keeping the cells of the rows that stay; a row that was removed comes back
         // empty.
         g.setTextAt(3, 1, QStringLiteral("gone"));
-        QVERIFY(g.setRows(2));
-        QVERIFY(g.setRows(5));
+        QVERIFY(g.setRows(2) && g.setRows(5));
         QVERIFY(g.hasForeColor(1, 4));
         QCOMPARE(g.textAt(3, 1), QString());
         QVERIFY(!g.setRows(0));
@@ -139,10 +136,7 @@ private slots:
         g.setRules(rules);
         g.setRows(2);
         g.setTextAt(1, col - 1, name);
-        if (col == 4)
-            g.copyTextAt(1, col, value);
-        else
-            g.setTextAt(1, col, value); // either write reckons the level
+        col == 4 ? g.copyTextAt(1, col, value) : g.setTextAt(1, col, value); // either write reckons the level
         QCOMPARE(int(g.alarmAt(1, col)), level);
         QCOMPARE(g.data(g.index(0, col - 1), Qt::BackgroundRole).isValid(), level != 0);
     }

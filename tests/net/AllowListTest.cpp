@@ -23,8 +23,7 @@ private slots:
         for (const char *a : {"192.0.42.7", "::1", "::", "fd00::7", "2001:db8::1:0:0:1",
                               "2001:db8:0:1:1:1:1:1", "1:0:0:2:0:0:0:3"})
             QTest::newRow(a) << QString::fromLatin1(a) << QHostAddress(QString::fromLatin1(a)).toString();
-        QTest::newRow("IPv4-mapped") << "::ffff:192.0.2.7"
-                                     << "192.0.2.7";
+        QTest::newRow("IPv4-mapped") << QStringLiteral("::ffff:192.0.2.7") << QStringLiteral("192.0.2.7");
     }
     void senderText() {
         QFETCH(QString, address);

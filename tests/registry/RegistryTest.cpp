@@ -22,15 +22,11 @@ class RegistryTest : public QObject {
     // "a/name/" (a folder) below the test's folder.
     void make(const QString &entry) {
         const QString path = root.filePath(entry.section(QLatin1Char(':'), 0, 0));
-        if (path.endsWith(QLatin1Char('/'))) {
-            QVERIFY(QDir().mkpath(path));
-            return;
-        }
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        if (path.endsWith(QLatin1Char('/')))
+            return;
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n");
-        file.close();
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\n") > 0);
         if (!entry.endsWith(QLatin1String(":plain")))
             QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser));
     }
@@ -40,7 +36,6 @@ private slots:
 #ifdef Q_OS_WIN
         QSKIP("Windows has a registry of its own");
 #endif
-        QVERIFY(root.isValid());
     }
 
     // Each row in a folder of its own, named by the row.

@@ -33,10 +33,7 @@ class SettingsFileTest : public QObject {
     QString fileWith(const QByteArray &bytes, const QString &name = QStringLiteral("Zar-Are.ini")) {
         const QString p = dir.filePath(name);
         QFile f(p);
-        if (!f.open(QIODevice::WriteOnly))
-            return {};
-        f.write(bytes);
-        return p;
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? p : QString();
     }
 
 private slots:
