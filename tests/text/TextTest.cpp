@@ -1,9 +1,12 @@
-#include "text/NumberText.h"
 #include "TestRegistry.h"
+#include "text/NumberText.h"
+#include "text/SequentialReader.h"
 
 #include <QTest>
 
-class NumberTextTest : public QObject {
+// Number texts as the settings file, the options dialog and the traffic counters write and read them,
+// and the reader of the settings record.
+class TextTest : public QObject {
     Q_OBJECT
 private slots:
     // 15 significant digits, the exponent form from 1E15 and below 1E-4.
@@ -76,7 +79,36 @@ private slots:
         if (single)
             QCOMPARE(f, float(value));
     }
+
+    // Lines, quotes, spaces, further fields, a comma in a port and too few fields are read through the
+    // settings file at start-up and in its own tests.
+    void fields_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<bool>("complete");
+        using L = QStringList;
+        const L record{"514", "2985", "7815", "1200", "900"};
+        QTest::newRow("CR LF ended") << "514,2985,7815,1200,900\r\n" << record << true;
+        QTest::newRow("trailing spaces kept")
+            << "514  ,2985,7815,1200,900" << L{"514  ", "2985", "7815", "1200", "900"} << true;
+        QTest::newRow("quoted comma")
+            << "\"5,14\",2985,7815,1200,900" << L{"5,14", "2985", "7815", "1200", "900"} << true;
+        QTest::newRow("text after closing quote")
+            << "\"51\"4,2985,7815,1200,900" << L{"51", "2985", "7815", "1200", "900"} << true;
+        QTest::newRow("unclosed quote") << "\"514,2985" << L{"514,2985"} << false;
+        QTest::newRow("empty fields") << ",,,,\r\n" << L{"", "", "", "", ""} << true;
+        QTest::newRow("comma then end") << "514,2985,7815,1200," << L{"514", "2985", "7815", "1200"} << false;
+        QTest::newRow("empty") << "" << L{} << false;
+        QTest::newRow("only a line end") << "\r\n" << L{""} << false;
+        QTest::newRow("tab is not skipped") << "\t514,a,b,c,d" << L{"\t514", "a", "b", "c", "d"} << true;
+    }
+    void fields() {
+        QFETCH(QString, text);
+        const auto result = SequentialReader::read(text, 5);
+        QTEST(result.fields, "fields");
+        QTEST(result.complete, "complete");
+    }
 };
 
-ZARARE_TEST(NumberTextTest)
-#include "NumberTextTest.moc"
+ZARARE_TEST(TextTest)
+#include "TextTest.moc"
