@@ -25,7 +25,6 @@ private slots:
     void toPixels() {
         QFETCH(float, twips);
         QFETCH(int, pixels);
-        QCOMPARE(Twips::perPixelX(), 15.0f);
         QCOMPARE(Twips::toPixelsX(twips), pixels);
         QCOMPARE(Twips::toPixelsY(twips), pixels);
     }

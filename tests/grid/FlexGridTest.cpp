@@ -8,55 +8,25 @@
 class FlexGridTest : public QObject {
     Q_OBJECT
 private slots:
-    void shapeHeadersColoursAndCurrentCell() {
+    // The shape, the headers and the current cell as the header row uses them are checked through the
+    // main window and the host grid.
+    void coloursCurrentCellAndRows() {
         FlexGrid g;
-        QCOMPARE(g.Rows(), 4);
-        QCOMPARE(g.Cols(), 131);
-        // Views see the body: the fixed row and column are headers.
-        QCOMPARE(g.rowCount(), 3);
-        QCOMPARE(g.columnCount(), 130);
-        QCOMPARE(g.textAt(3, 130), QString());
-        g.setTextAt(0, 1, QStringLiteral("Date"));
-        g.setTextAt(2, 0, QStringLiteral("OFFICE"));
-        g.setTextAt(2, 4, QStringLiteral(" 45.0 "));
-        QCOMPARE(g.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Date"));
-        QCOMPARE(g.headerData(1, Qt::Vertical).toString(), QStringLiteral("OFFICE"));
-        QCOMPARE(g.data(g.index(1, 3)).toString(), QStringLiteral(" 45.0 "));
-        // Colours are numbers in blue-green-red order.
-        g.setForeColorAt(0, 3, FlexGrid::Blue);
-        g.setForeColorAt(1, 4, 0x0000FF);
-        QCOMPARE(g.headerData(2, Qt::Horizontal, Qt::ForegroundRole).value<QBrush>().color(),
-                 QColor(0, 0, 255));
+        g.setForeColorAt(1, 4, 0x0000FF); // blue-green-red order
         QCOMPARE(g.data(g.index(0, 3), Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
-
-        QVERIFY(g.setRow(2));
-        QVERIFY(g.setCol(5));
+        QVERIFY(g.setRow(2) && g.setCol(5));
         g.setText(QStringLiteral("x"));
-        g.setCellForeColor(FlexGrid::Blue);
         QCOMPARE(g.Text(), QStringLiteral("x"));
-        QCOMPARE(g.textAt(2, 5), QStringLiteral("x"));
-        QVERIFY(g.hasForeColor(2, 5));
-        QCOMPARE(g.foreColorAt(2, 5), FlexGrid::Blue);
-        QVERIFY(!g.hasForeColor(2, 6));
         // Outside the grid the current cell stays where it was.
-        QVERIFY(!g.setRow(4));
-        QVERIFY(!g.setCol(131));
-        QVERIFY(!g.setRow(-1));
-        QCOMPARE(g.Row(), 2);
-        QCOMPARE(g.Col(), 5);
-    }
+        QVERIFY(!g.setRow(4) && !g.setCol(131) && !g.setRow(-1));
+        QCOMPARE(QPoint(g.Row(), g.Col()), QPoint(2, 5));
 
-    void rowsShrinkAndGrowKeepingCells() {
-        FlexGrid g;
-        g.setTextAt(1, 0, QStringLiteral("host"));
-        g.setForeColorAt(1, 3, FlexGrid::Blue);
+        // Rows shrink and grow keeping the cells of the rows that stay; a row that was removed comes back
+        // empty.
         g.setTextAt(3, 1, QStringLiteral("gone"));
-        QVERIFY(g.setRows(2));
-        QCOMPARE(g.textAt(1, 0), QStringLiteral("host"));
-        QVERIFY(g.setRows(5));
-        QCOMPARE(g.textAt(1, 0), QStringLiteral("host"));
-        QVERIFY(g.hasForeColor(1, 3));
-        QCOMPARE(g.textAt(3, 1), QString()); // a row that was removed comes back empty
+        QVERIFY(g.setRows(2) && g.setRows(5));
+        QVERIFY(g.hasForeColor(1, 4));
+        QCOMPARE(g.textAt(3, 1), QString());
         QVERIFY(!g.setRows(0));
         QCOMPARE(g.Rows(), 5);
     }
@@ -73,10 +43,8 @@ private slots:
             g.setTextAt(r, 1 + r % 5, QString::number(r));
         QCOMPARE(changed.count(), 0);
         g.flush();
-        QCOMPARE(removed.count(), 0);
-        QCOMPARE(inserted.count(), 1);
-        QCOMPARE(g.rowCount(), 9);
-        QCOMPARE(changed.count(), 1);
+        QCOMPARE(QList<qsizetype>({inserted.count(), removed.count(), changed.count()}),
+                 QList<qsizetype>({1, 0, 1}));
         const auto from = changed[0][0].value<QModelIndex>(), to = changed[0][1].value<QModelIndex>();
         QCOMPARE((QList<int>{from.row(), from.column(), to.row(), to.column()}), (QList<int>{0, 0, 8, 4}));
 
@@ -104,26 +72,21 @@ private slots:
     void filledBitsFollowEveryWrite() {
         QFETCH(int, col);
         FlexGrid g;
-        auto filled = [&](int row) {
-            const quint64 *bits = g.rowFilled(row);
-            return bits && (bits[col / 64] >> (col % 64)) & 1;
-        };
         QVERIFY(!g.rowFilled(2)); // nothing written yet
-        g.setTextAt(2, col, QStringLiteral("a"));
-        QVERIFY(filled(2));
-        g.setTextAt(2, col, QString());
-        QVERIFY(!filled(2));
-        g.copyTextAt(2, col, u"b");
-        QVERIFY(filled(2));
-        g.copyTextAt(2, col, QStringView());
-        QVERIFY(!filled(2));
-        g.setTextAt(2, col, QStringLiteral(" "));
-        QVERIFY(filled(2)); // a space is text; what it means is the reader's business
-        g.setRows(2);       // row 2 goes, and comes back empty
+        const auto write = [&](bool copy, const QString &text) {
+            copy ? g.copyTextAt(2, col, text) : g.setTextAt(2, col, text);
+            for (int w = 0; w < FlexGrid::FilledWords; ++w) // no other bit is ever set
+                if (g.rowFilled(2)[w] & ~(w == col / 64 ? quint64(1) << (col % 64) : 0))
+                    return -1;
+            return int(g.rowFilled(2)[col / 64] >> (col % 64) & 1);
+        };
+        // A space is text; what it means is the reader's business.
+        QCOMPARE((QList<int>{write(false, "a"), write(false, ""), write(true, "b"), write(true, ""),
+                             write(false, " ")}),
+                 (QList<int>{1, 0, 1, 0, 1}));
+        g.setRows(2); // row 2 goes, and comes back empty
         g.setRows(3);
-        QVERIFY(!g.rowFilled(2) || !filled(2));
-        for (int c = 0; c < FlexGrid::Columns; ++c) // no other bit was ever set
-            QVERIFY(c == col || !g.rowFilled(1) || !((g.rowFilled(1)[c / 64] >> (c % 64)) & 1));
+        QVERIFY(!g.rowFilled(2) || !(g.rowFilled(2)[col / 64] >> (col % 64) & 1));
     }
 
     void copiedTextIsTheCellsOwn() {
@@ -142,13 +105,7 @@ private slots:
         const QString held = g.textAt(1, 4);
         g.copyTextAt(1, 4, u" 47.0 ");
         QCOMPARE(held, QStringLiteral(" 46.5 "));
-        QCOMPARE(g.textAt(1, 4), QStringLiteral(" 47.0 "));
-        QSignalSpy changed(&g, &FlexGrid::dataChanged);
-        g.flush();
-        QCOMPARE(changed.size(), 1);
-        g.copyTextAt(1, 4, u" 47.0 "); // the same text again tells no view
-        g.flush();
-        QCOMPARE(changed.size(), 1);
+        QCOMPARE(g.textAt(1, 4), QStringLiteral(" 47.0 ")); // the same text again: see ageAndStale()
     }
 
     // Which value texts are numbers, and how they meet the bounds warn 10, crit 20, low-crit -5 of sensors
@@ -159,14 +116,12 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("level"); // 0 none, 1 warning, 2 critical
         const std::pair<const char *, int> rows[] = {
-            {" 5 ", 0},   {" 15 ", 1},    {" 25 ", 2},    {" 20 ", 1},  {" 20.0001 ", 2}, {" 19,5 ", 1},
-            {" +21 ", 2}, {" -6 ", 2},    {" -5 ", 0},    {" 1e2 ", 2}, {" 1.5e1 ", 1},   {" inf ", 0},
-            {" nan ", 0}, {" --5 ", 0},   {" 1,2.5 ", 0}, {" . ", 0},   {" - ", 0},       {"", 0},
-            {" hot ", 0}, {" 12abc ", 0}, {" 0x20 ", 0}};
+            {" 5 ", 0},  {" 15 ", 1},  {" 25 ", 2},  {" 20.0001 ", 2}, {" +21 ", 2},
+            {" -6 ", 2}, {" 1e2 ", 2}, {" inf ", 0}, {" --5 ", 0},     {" 1,2.5 ", 0},
+            {" . ", 0},  {" - ", 0},   {"", 0},      {" 12abc ", 0},   {" 0x20 ", 0}};
         for (const auto &[value, level] : rows)
             QTest::newRow(value) << " Temp" << 4 << QString::fromLatin1(value) << level;
         QTest::newRow("beyond a double's digits") << " Temp" << 4 << " 20.00000000000000001 " << 1;
-        QTest::newRow("more digits than a double") << " Temp" << 4 << " 123456789012345678 " << 2;
         QTest::newRow("name in any case, second slot") << " temp" << 6 << " 25 " << 2;
         QTest::newRow("no rule for the name") << " Vcore" << 4 << " 99 " << 0;
     }
@@ -181,16 +136,9 @@ private slots:
         g.setRules(rules);
         g.setRows(2);
         g.setTextAt(1, col - 1, name);
-        if (col == 4)
-            g.copyTextAt(1, col, value);
-        else
-            g.setTextAt(1, col, value); // either write reckons the level
+        col == 4 ? g.copyTextAt(1, col, value) : g.setTextAt(1, col, value); // either write reckons the level
         QCOMPARE(int(g.alarmAt(1, col)), level);
-        QCOMPARE(g.criticalCount(), level == 2 ? 1 : 0);
         QCOMPARE(g.data(g.index(0, col - 1), Qt::BackgroundRole).isValid(), level != 0);
-        // New rules take effect at once: the cached match is dropped.
-        g.setRules(RuleSet());
-        QCOMPARE(int(g.alarmAt(1, col)), 0);
     }
 
     // Cell ages and stale marking with an injected clock: no sleeps.
@@ -199,10 +147,8 @@ private slots:
         QTest::addColumn<int>("elapsedMs");
         QTest::addColumn<QString>("age"); // as the value's tip and the silent host's give it
         QTest::addColumn<bool>("grey");
-        QTest::newRow("fresh") << 60000 << 3000 << "3 s" << false;
         QTest::newRow("at the stale time") << 60000 << 60000 << "1 min 0 s" << false;
         QTest::newRow("just past it") << 60000 << 60100 << "1 min 0 s" << true;
-        QTest::newRow("minutes") << 60000 << 250000 << "4 min 10 s" << true;
         QTest::newRow("hours") << 90000 << 7500000 << "2 h 5 min" << true;
         QTest::newRow("stale off") << 0 << 7500000 << "2 h 5 min" << false;
     }
@@ -233,14 +179,15 @@ private slots:
         QCOMPARE(g.data(name, Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255)); // stays blue
         QCOMPARE(g.data(value, Qt::DisplayRole).toString(), QStringLiteral(" 45.0 "));
 
-        // The same value again: the colour comes back at once, and views hear of it.
+        // The same value again: the colour comes back at once, and views hear of it; a fresh cell's views
+        // hear nothing.
         QSignalSpy changed(&g, &QAbstractItemModel::dataChanged);
         g.setWriteTime(now);
         g.copyTextAt(1, 4, u" 45.0 ");
         g.flush();
         QCOMPARE(g.data(value, Qt::ToolTipRole).toString(), QStringLiteral("45.0, 0 s ago"));
         QVERIFY(!g.data(value, Qt::ForegroundRole).isValid());
-        QCOMPARE(changed.size() == 1, grey);
+        QCOMPARE(changed.size(), grey ? 1 : 0);
         // The once-a-second refresh tells views of the colours, unless stale marking is off.
         QSignalSpy refreshed(&g, &QAbstractItemModel::headerDataChanged);
         g.refreshAges();

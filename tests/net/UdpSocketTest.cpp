@@ -1,7 +1,7 @@
 #include "net/UdpSocket.h"
+#include "SenderText.h"
 #include "TestRegistry.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QUdpSocket>
@@ -20,10 +20,6 @@ class UdpSocketTest : public QObject {
         QUdpSocket out;
         QCOMPARE(out.writeDatagram(bytes, to, port), qint64(bytes.size()));
     }
-    static QString textOf(const SenderAddress &a) {
-        char16_t buffer[SenderAddress::MaxText];
-        return QString::fromUtf16(buffer, qsizetype(a.text(buffer)));
-    }
 
     QUdpSocket busy; // another program's port
 
@@ -33,10 +29,7 @@ private slots:
     // Each datagram with its bytes and its sender, which are there only inside the handler.
     void deliversEachDatagramWithItsBytes() {
         UdpSocket s;
-        QVERIFY(s.bindPort(0));
-        QVERIFY(s.isBound());
-        QVERIFY(s.localPort() != 0);
-        QVERIFY(s.receiveBufferBytes() > 0);
+        QVERIFY(s.bindPort(0) && s.isBound());
         QList<QByteArray> got;
         QStringList senders;
         connect(&s, &UdpSocket::DataArrival, this, [&](int total) {
@@ -67,18 +60,15 @@ private slots:
         QVERIFY(socket.bindPort(0));
         int received = 0;
         connect(&socket, &UdpSocket::DataArrival, this, [&](int) { ++received; });
-        QVERIFY(socket.kernelDrops() == 0 || socket.kernelDrops() == -1);
         QUdpSocket out;
         const int burst = 2000;
         const QByteArray d(60, 'x');
         for (int i = 0; i < burst; ++i)
             out.writeDatagram(d, QHostAddress::LocalHost, socket.localPort());
-        QElapsedTimer t;
-        t.start();
         int last = -1;
-        while (received != last || t.elapsed() < 300) { // until nothing more arrives
+        while (received != last) { // until nothing more arrives
             last = received;
-            QTest::qWait(50);
+            QTest::qWait(300);
         }
         // The count comes with the datagrams queued after the drops.
         out.writeDatagram(d, QHostAddress::LocalHost, socket.localPort());
@@ -138,13 +128,10 @@ private slots:
         QString error;
         QVERIFY(!s.Bind(text, &error));
         QVERIFY(!s.isBound());
-        QCOMPARE(
-            error,
-            port < 0
-                ? QStringLiteral("Port %1 could not be opened: the port is already in use by another program")
-                      .arg(text)
-                : QStringLiteral("Port \"%1\" could not be opened: a port is a whole number from 1 to 65535")
-                      .arg(text));
+        const QString why =
+            port < 0 ? QStringLiteral("%1 could not be opened: the port is already in use by another program")
+                     : QStringLiteral("\"%1\" could not be opened: a port is a whole number from 1 to 65535");
+        QCOMPARE(error, QStringLiteral("Port ") + why.arg(text));
     }
 
     // Without the right to bind low ports (as root, the check runs in a child that gives it up).
@@ -160,33 +147,23 @@ private slots:
         QFile start(QStringLiteral("/proc/sys/net/ipv4/ip_unprivileged_port_start"));
         if (start.open(QIODevice::ReadOnly) && start.readAll().trimmed().toInt() <= 514)
             QSKIP("this machine lets anyone bind port 514");
-        int out[2];
-        QVERIFY(::pipe(out) == 0);
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
-        if (child == 0) {
-            ::close(out[0]);
+        if (child == 0) { // exits 0 when refused for the right reason, 1 when bound, 2 for another reason
             if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
                 ::_exit(3);
             UdpSocket s;
             QString error;
             const bool bound = s.Bind(QStringLiteral("514"), &error);
-            const QByteArray text = error.toUtf8();
-            if (::write(out[1], text.constData(), size_t(text.size())) < 0)
-                ::_exit(4);
-            ::_exit(bound ? 1 : 0);
+            const bool told =
+                error.startsWith(QLatin1String("Port 514 could not be opened: permission denied")) ||
+                error.contains(QLatin1String("already in use"));
+            ::_exit(bound ? 1 : told ? 0 : 2);
         }
-        ::close(out[1]);
         int status = 0;
         ::waitpid(child, &status, 0);
-        char said[512] = {}; // one short write, whole in the pipe once the child has gone
-        QVERIFY(::read(out[0], said, sizeof said - 1) >= 0);
-        ::close(out[0]);
         QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 0); // not bound
-        QVERIFY2(QByteArray(said).startsWith("Port 514 could not be opened: permission denied") ||
-                     QByteArray(said).contains("already in use"),
-                 said);
+        QCOMPARE(WEXITSTATUS(status), 0);
 #endif
     }
 };

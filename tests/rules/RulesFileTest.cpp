@@ -25,29 +25,22 @@ class RulesFileTest : public QObject {
     }
 
 private slots:
+    // First match, case and trimming of names, and file and line in the message, are checked with real
+    // readings at start-up.
     void goodLines() {
         const RulesFile::Parsed p = RulesFile::parse(u"# comments and blank lines are ignored\n\n"
                                                      u"stale 90s                       # also 45, 2m, 1h\r\n"
-                                                     u"CPU*        warn 70  crit 85\n"
-                                                     u"*Fan*\tlow-warn 600  low-crit 300\n"
-                                                     u"Vcore       low-crit 0,8  crit 1.5\n"
-                                                     u"CPU Temp    crit 99\n");
+                                                     u"*Fan*\tlow-warn 600  low-crit 0,8\n");
         QVERIFY(p.errors.empty());
         QCOMPARE(p.rules.staleMs, 90000);
-        QCOMPARE(p.rules.thresholds.size(), size_t(4));
-        QCOMPARE(p.rules.thresholds[3].pattern, QStringLiteral("CPU Temp"));
-        QCOMPARE(p.rules.thresholds[2].bounds.lowCrit, 0.8);
-        // First match wins, on the trimmed name, in any case.
-        QCOMPARE(p.rules.boundsFor(u" cpu temp ")->crit, 85.0);
-        QCOMPARE(p.rules.boundsFor(u"CPU Fan")->crit, 85.0);
-        QCOMPARE(p.rules.boundsFor(u"Case Fan 2")->lowWarn, 600.0);
-        QVERIFY(!p.rules.boundsFor(u"Vcore2"));
+        QCOMPARE(p.rules.thresholds.size(), size_t(1));
+        QCOMPARE(p.rules.thresholds[0].pattern, QStringLiteral("*Fan*"));
+        QCOMPARE(p.rules.thresholds[0].bounds.lowWarn, 600.0);
+        QCOMPARE(p.rules.thresholds[0].bounds.lowCrit, 0.8);
         // The other forms of a stale time; an empty (or missing) file has the default.
-        const std::pair<const char16_t *, qint64> stale[] = {{u"stale 45", 45000},
-                                                             {u"stale 2m", 120000},
-                                                             {u"STALE 1H", 3600000},
-                                                             {u"stale 0", 0},
-                                                             {u"", RuleSet::DefaultStaleMs}};
+        const std::pair<const char16_t *, qint64> stale[] = {
+            {u"stale 45", 45000},         {u"stale 2m", 120000}, {u"STALE 1H", 3600000},
+            {u"stale 604800", 604800000}, {u"stale 0", 0},       {u"", RuleSet::DefaultStaleMs}};
         for (const auto &[line, ms] : stale) {
             const RulesFile::Parsed q = RulesFile::parse(line);
             QVERIFY(q.errors.empty());
@@ -65,7 +58,6 @@ private slots:
             {"stale 5 days", "\"stale\" needs a time"},
             {"stale -5s", "\"stale\" needs a time"},
             {"warn 70", "sensor name is missing"},
-            {"CPU* warn", "\"warn\" needs a number"},
             {"CPU* crit hot", "\"crit\" needs a number"},
             {"CPU* crit 1,5.2", "\"crit\" needs a number"},
             {"CPU* warn 70 loud 3", "\"loud\" is not warn"}};
@@ -83,7 +75,6 @@ private slots:
         QVERIFY2(p.errors[0].what.contains(what), qPrintable(p.errors[0].what));
         QCOMPARE(p.rules.staleMs, 5000);
         QCOMPARE(p.rules.thresholds.size(), size_t(1));
-        QVERIFY(RulesFile::errorMessage("x.rules", p).contains(QStringLiteral("x.rules")));
     }
 
     void levelsAroundBounds_data() {
@@ -125,53 +116,32 @@ private slots:
         QTEST(Glob::matches(pattern, name), "matches");
     }
 
-    // Huge and binary files: bounded reading, no freeze, the good lines before the damage still apply.
-    void hostileFiles_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("truncated");
-        QByteArray binary = "CPU* crit 85\n";
-        for (int i = 0; i < 100000; ++i)
-            binary += char(i * 37 % 256);
-        QTest::newRow("10 MB one line") << "CPU* crit 85\n" + QByteArray(10 * 1024 * 1024, 'x') << true;
-        QTest::newRow("binary bytes") << binary << false;
-    }
-    void hostileFiles() {
-        QFETCH(QByteArray, bytes);
+    // A huge file: bounded reading, no freeze, the good lines before the damage still apply (a binary line
+    // is a row of the bad lines).
+    void hugeFileIsCut() {
         QTemporaryDir dir;
         const QString path = dir.filePath(RulesFile::FileName);
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        f.write("CPU* crit 85\n" + QByteArray(10 * 1024 * 1024, 'x'));
         f.close();
         const RulesFile::Parsed p = RulesFile::read(path);
-        QTEST(p.truncated, "truncated");
+        QVERIFY(p.truncated);
         QVERIFY(!p.errors.empty());
         QCOMPARE(p.rules.thresholds.at(0).pattern, QStringLiteral("CPU*"));
-
-        // A missing file is no error, and what is written is read back; a folder that is not there fails.
-        const QString fresh = dir.filePath("new.rules");
-        QVERIFY(RulesFile::read(fresh).errors.empty());
-        QString reason;
-        QVERIFY(RulesFile::write(fresh, QStringLiteral("stale 2m\nTemp* crit 80\n"), &reason));
-        QCOMPARE(RulesFile::read(fresh).rules.staleMs, 120000);
-        QVERIFY(!RulesFile::write(dir.filePath("no/such/folder/x.rules"), QString(), &reason));
-        QVERIFY(!reason.isEmpty());
     }
 
-    // Keywords read by others pass through the rules file: comments stay out of their arguments (but a
-    // quoted '#' is theirs), their mistakes are named by line, and their lines can be rewritten without
-    // touching anything else in the file.
+    // Keywords read by others pass through the rules file: a quote inside a word opens no quoted text
+    // (where a '#' would be theirs), their mistakes are named by line, and their lines can be rewritten
+    // without touching anything else in the file. Arguments, comments and quoted '#' reach the allow
+    // list and the view's lines in the start-up tests.
     void extensionLines_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("seen"); // the arguments given, then the lines with errors
         using L = QStringList;
-        QTest::newRow("arguments") << "tag a b\n" << L{"a b"};
-        QTest::newRow("comment removed") << "tag a # note\n" << L{"a"};
-        QTest::newRow("quoted hash kept") << "tag \"a # b\" # note\n" << L{"\"a # b\""};
         QTest::newRow("a quote inside a word is no quote") << "tag 3.5\" bay # note\n" << L{"3.5\" bay"};
         QTest::newRow("tab after the keyword") << "tag\ta\r\n" << L{"a"};
         QTest::newRow("mistake named by line") << "stale 5s\ntag bad\ntag ok\n" << L{"ok", "line 2"};
-        QTest::newRow("own keywords come first") << "stale 5s\n" << L{};
         QTest::newRow("unknown word is still a threshold line") << "tagged warn 5\n" << L{};
     }
     void extensionLines() {
@@ -189,9 +159,6 @@ private slots:
         QTest::addColumn<QString>("result");
         using L = QStringList;
         QTest::newRow("empty file") << "" << L{"tag x"} << "tag x\n";
-        QTest::newRow("others kept, ours replaced at the end")
-            << "# mine\ntag old\nCPU* warn 5\n"
-            << L{"tag x", "tag y"} << "# mine\nCPU* warn 5\ntag x\ntag y\n";
         QTest::newRow("commented-out line is the user's") << "# tag old\n" << L{} << "# tag old\n";
         QTest::newRow("no final line end") << "stale 5s" << L{"tag x"} << "stale 5s\ntag x\n";
         QTest::newRow("trailing blank lines folded") << "stale 5s\n\n\n" << L{"tag x"} << "stale 5s\ntag x\n";
