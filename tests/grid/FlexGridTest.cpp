@@ -116,9 +116,9 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<int>("level"); // 0 none, 1 warning, 2 critical
         const std::pair<const char *, int> rows[] = {
-            {" 5 ", 0},  {" 15 ", 1},  {" 25 ", 2},  {" 20.0001 ", 2}, {" +21 ", 2},
-            {" -6 ", 2}, {" 1e2 ", 2}, {" inf ", 0}, {" --5 ", 0},     {" 1,2.5 ", 0},
-            {" . ", 0},  {" - ", 0},   {"", 0},      {" 12abc ", 0},   {" 0x20 ", 0}};
+            {" 5 ", 0},   {" 15 ", 1},    {" 25 ", 2},   {" 20.0001 ", 2}, {" +21 ", 2}, {" -6 ", 2},
+            {" 1e2 ", 2}, {" inf ", 0},   {" --5 ", 0},  {" 1,2.5 ", 0},   {" . ", 0},   {" - ", 0},
+            {"", 0},      {" 12abc ", 0}, {" 0x20 ", 0}, {" 19,5 ", 1},    {" hot ", 0}};
         for (const auto &[value, level] : rows)
             QTest::newRow(value) << " Temp" << 4 << QString::fromLatin1(value) << level;
         QTest::newRow("beyond a double's digits") << " Temp" << 4 << " 20.00000000000000001 " << 1;

@@ -25,18 +25,21 @@ class RulesFileTest : public QObject {
     }
 
 private slots:
-    // First match, case and trimming of names, and file and line in the message, are checked with real
-    // readings at start-up.
     void goodLines() {
         const RulesFile::Parsed p = RulesFile::parse(u"# comments and blank lines are ignored\n\n"
                                                      u"stale 90s                       # also 45, 2m, 1h\r\n"
-                                                     u"*Fan*\tlow-warn 600  low-crit 0,8\n");
+                                                     u"CPU*        warn 70  crit 85\n"
+                                                     u"*Fan*\tlow-warn 600  low-crit 0,8\n"
+                                                     u"CPU Temp    crit 99\n");
         QVERIFY(p.errors.empty());
         QCOMPARE(p.rules.staleMs, 90000);
-        QCOMPARE(p.rules.thresholds.size(), size_t(1));
-        QCOMPARE(p.rules.thresholds[0].pattern, QStringLiteral("*Fan*"));
-        QCOMPARE(p.rules.thresholds[0].bounds.lowWarn, 600.0);
-        QCOMPARE(p.rules.thresholds[0].bounds.lowCrit, 0.8);
+        QCOMPARE(p.rules.thresholds.size(), size_t(3));
+        QCOMPARE(p.rules.thresholds[1].bounds.lowCrit, 0.8);
+        // First match wins, on the trimmed name, in any case; a pattern matches the whole name.
+        QCOMPARE(p.rules.boundsFor(u" cpu temp ")->crit, 85.0);
+        QCOMPARE(p.rules.boundsFor(u"CPU Fan")->crit, 85.0);
+        QCOMPARE(p.rules.boundsFor(u"Case Fan 2")->lowWarn, 600.0);
+        QVERIFY(!p.rules.boundsFor(u"Vcore"));
         // The other forms of a stale time; an empty (or missing) file has the default.
         const std::pair<const char16_t *, qint64> stale[] = {
             {u"stale 45", 45000},         {u"stale 2m", 120000}, {u"STALE 1H", 3600000},

@@ -92,6 +92,7 @@ private slots:
         QTest::newRow("over lines, trailing fields")
             << QByteArray("\"5514\"\r\n2985\n7815,1200\r\n900,9,9") << int(S::Complete) << "5514";
         QTest::newRow("port is text") << QByteArray("  abc,2985,7815,1200,900") << int(S::Complete) << "abc";
+        QTest::newRow("not a number") << QByteArray("514,2985,wide,1200,900") << int(S::Damaged) << "";
         QTest::newRow("beyond single range")
             << QByteArray("514,1E+39,7815,1200,900") << int(S::Damaged) << "";
         // A huge file is read only as far as needed.

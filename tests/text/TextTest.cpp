@@ -13,8 +13,9 @@ private slots:
     void doubleToText_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
-        // 0, 1E+15 and rounding to 15 digits are the traffic counters' cases too.
+        // 1E+15 itself is the traffic counters' case.
         const std::pair<double, const char *> rows[] = {
+            {0.0, "0"},         {1234567890123456.0, "1.23456789012346E+15"},
             {-120.0, "-120"},   {999999999999999.0, "999999999999999"},
             {0.5, "0.5"},       {0.0001, "0.0001"},
             {0.00001, "1E-05"}, {-2.25, "-2.25"},
