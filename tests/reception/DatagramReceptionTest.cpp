@@ -257,11 +257,8 @@ private slots:
         relay.start(rsyslogd,
                     {u"-n"_s, u"-f"_s, file.fileName(), u"-i"_s, dir.filePath(u"pid"_s), u"-M"_s, modules});
         QVERIFY2(relay.waitForStarted(), qPrintable(relay.errorString()));
-        const auto stop = qScopeGuard([&] {
-            relay.terminate(); // our own child, by its PID
-            if (!relay.waitForFinished(5000))
-                relay.kill();
-        });
+        // Our own child, ended by its PID.
+        const auto stop = qScopeGuard([&] { relay.kill(), relay.waitForFinished(); });
         // Until the relay's input is open: a probe datagram to it comes through to the first monitor.
         QUdpSocket sender;
         QTRY_VERIFY_WITH_TIMEOUT(
