@@ -16,6 +16,8 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <numeric>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -69,9 +71,8 @@ private slots:
         QTest::newRow("bom after priority") << QByteArray("<13>\xef\xbb\xbfSep") << u"<13>Sep"_s;
         QTest::newRow("other bom kept") << QByteArray("<13>a\xef\xbb\xbf") << u"<13>a\ufeff"_s;
         QTest::newRow("only framing") << QByteArray("\n\r\n") << QString();
-        QByteArray all; // every byte value, the framing characters kept inside
-        for (int b = 1; b < 256; ++b)
-            all += char(b);
+        QByteArray all(255, '\1'); // every byte value, the framing characters kept inside
+        std::iota(all.begin(), all.end(), '\1');
         QTest::newRow("every byte value") << all + 'x' << QString::fromLatin1(all + 'x');
         QTest::newRow("latin-1 past the 16-byte blocks")
             << QByteArray(40, 'z') + "\xb0" << QString(40, u'z') + QChar(0xB0);
@@ -95,41 +96,34 @@ private slots:
     // A text set from outside is shown as it is, one that is no number starts the count over, and a sum
     // beyond the number range is not stored.
     void countersAddAndFormat() {
-        const struct {
-            const char *start;
-            double add;
-            const char *text;
-        } cases[] = {{"999999999999999", 1, "1E+15"},
-                     {"garbage", 0, "garbage"},
-                     {"garbage", 3, "3"},
-                     {"1.7E+308", 1.7e308, "1.7E+308"}};
-        for (const auto &c : cases) {
+        const auto counted = [](const QString &start, double add) {
             TrafficCounter counter;
-            counter.setText(QString::fromLatin1(c.start));
-            if (c.add != 0)
-                counter.add(c.add);
-            QCOMPARE(counter.text(), QString::fromLatin1(c.text));
-        }
+            counter.setText(start);
+            if (add != 0)
+                counter.add(add);
+            return counter.text();
+        };
+        QCOMPARE(counted(u"999999999999999"_s, 1), u"1E+15"_s);
+        QCOMPARE(counted(u"garbage"_s, 0), u"garbage"_s);
+        QCOMPARE(counted(u"garbage"_s, 3), u"3"_s);
+        QCOMPARE(counted(u"1.7E+308"_s, 1.7e308), u"1.7E+308"_s);
     }
 
     // The unit of a reading travels from the datagram into its value cell's tooltip, while the cell's
     // text stays the value alone.
     void unitInTooltip_data() {
         QTest::addColumn<QByteArrayList>("datagrams");
-        QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("tooltip");
         const QByteArray bsd = "<13>Sep  9 20:04:58 office sensor[CPU Temp]: ";
         const QByteArray rfc = "<13>1 2026-09-09T20:04:58Z office sensor[CPU Temp] - - ";
-        QTest::newRow("no unit") << QByteArrayList{bsd + "Temp=45.0"} << " 45.0 " << u"45.0"_s;
-        QTest::newRow("spaces around the unit")
-            << QByteArrayList{bsd + "Temp=45.0    C  "} << " 45.0 " << u"45.0 C"_s;
+        QTest::newRow("spaces around the unit") << QByteArrayList{bsd + "Temp=45.0    C  "} << u"45.0 C"_s;
         QTest::newRow("unit of several words")
-            << QByteArrayList{bsd + "Fan=1200 RPM (max)"} << " 1200 " << u"1200 RPM (max)"_s;
-        QTest::newRow("rfc 5424") << QByteArrayList{rfc + "Temp=45.0 C"} << " 45.0 " << u"45.0 C"_s;
+            << QByteArrayList{bsd + "Fan=1200 RPM (max)"} << u"1200 RPM (max)"_s;
+        QTest::newRow("rfc 5424") << QByteArrayList{rfc + "Temp=45.0 C"} << u"45.0 C"_s;
         QTest::newRow("next reading drops it")
-            << QByteArrayList{bsd + "Temp=45.0 C", bsd + "Temp=46.0"} << " 46.0 " << u"46.0"_s;
+            << QByteArrayList{bsd + "Temp=45.0 C", bsd + "Temp=46.0"} << u"46.0"_s;
         QTest::newRow("next reading changes it")
-            << QByteArrayList{bsd + "Temp=45.0 C", bsd + "Temp=113.0 F"} << " 113.0 " << u"113.0 F"_s;
+            << QByteArrayList{bsd + "Temp=45.0 C", bsd + "Temp=113.0 F"} << u"113.0 F"_s;
     }
     void unitInTooltip() {
         QFETCH(QByteArrayList, datagrams);
@@ -140,7 +134,7 @@ private slots:
         for (const QByteArray &d : datagrams)
             r.rx.processDatagram(d);
         r.grid.flush();
-        QTEST(r.grid.textAt(1, 4), "value");
+        QCOMPARE(r.grid.textAt(1, 4), u' ' + tooltip.section(u' ', 0, 0) + u' '); // the value alone
         QCOMPARE(r.grid.data(r.grid.index(0, 3), Qt::ToolTipRole).toString(), tooltip + u", 0 s ago"_s);
     }
 
@@ -185,12 +179,8 @@ private slots:
         qint64 bytes = 0;
         int seq = 0;
         for (int b = 0; b < bursts; ++b) {
-            for (int i = 0; i < perBurst; ++i, ++seq) {
-                const QByteArray d = reading(seq);
-                QCOMPARE(out.writeDatagram(d, QHostAddress::LocalHost, r.socket.localPort()),
-                         qint64(d.size()));
-                bytes += d.size();
-            }
+            for (int i = 0; i < perBurst; ++i, ++seq) // a datagram not sent is missing from the count
+                bytes += out.writeDatagram(reading(seq), QHostAddress::LocalHost, r.socket.localPort());
             if (bursts > 1)
                 QTest::qWait(1);
         }

@@ -11,15 +11,11 @@
 #include <QLocale>
 #include <QTest>
 
+#include <numeric>
+
 using namespace Qt::StringLiterals;
 
 namespace {
-SenderAddress senderOf(const QString &text) {
-    const QHostAddress a(text);
-    return a.protocol() == QAbstractSocket::IPv4Protocol ? SenderAddress::v4(a.toIPv4Address())
-                                                         : SenderAddress::v6(a.toIPv6Address().c);
-}
-
 QString bsdStamp(const QDateTime &t) { // as date|time
     return QLocale::c().monthName(t.date().month(), QLocale::ShortFormat) +
            u" %1|"_s.arg(t.date().day(), 2, 10, ' '_L1) + t.toString(u"HH:mm:ss"_s);
@@ -46,15 +42,15 @@ private slots:
         };
         QFile file(QFINDTESTDATA("data/syslog-senders.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        while (!file.atEnd()) {
-            const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n'_L1)) {
             if (line.startsWith('#'_L1) || line.isEmpty())
                 continue;
             const QStringList f = line.split('\t'_L1);
             QCOMPARE(f.size(), 8);
-            const QByteArray bytes = // \n, \0 and \\ escaped
-                f[2].toUtf8().replace("\\n", "\n").replace("\\0", QByteArray(1, '\0')).replace("\\\\", "\\");
-            add(qPrintable(f[0]), bytes, f[1], f.mid(3), u"*"_s);
+            // The bytes with \n, \0 and \\ escaped.
+            add(qPrintable(f[0]),
+                f[2].toUtf8().replace("\\n", "\n").replace("\\0", QByteArray(1, '\0')).replace("\\\\", "\\"),
+                f[1], f.mid(3), u"*"_s);
         }
         // Lines of the stamp "<13>Sep  9 20:04:58 " and what follows it, then those of other stamps.
         const char *const stamped[][6] = {
@@ -122,9 +118,8 @@ private slots:
             {"Sep  9", "20:04:58", "H", u" A"_s + QChar(0) + u"B"_s, " 3 "}, u"*"_s);
         // The first ">" is byte 62; no space follows it, so the host stays, and "\\" lies between "[" and
         // "]".
-        QByteArray all;
-        for (int i = 0; i < 256; ++i)
-            all += char(i);
+        QByteArray all(256, '\0');
+        std::iota(all.begin(), all.end(), '\0');
         add("every byte value", all, QString(),
             {"?", "", "OLDHOST", " \\", ' ' + QString::fromLatin1(all.mid(79)) + ' '}, u"*"_s);
     }
@@ -136,7 +131,10 @@ private slots:
         FlexGrid grid;
         DatagramReception rx(socket, grid);
         rx.processDatagram("<13>Sep  9 20:04:58 OLDHOST sensor[Old]: T=0");
-        const SenderAddress from = senderOf(expected[0]);
+        const QHostAddress a(expected[0]);
+        const SenderAddress from = a.protocol() == QAbstractSocket::IPv4Protocol
+                                       ? SenderAddress::v4(a.toIPv4Address())
+                                       : SenderAddress::v6(a.toIPv6Address().c);
         const QString before = bsdStamp(QDateTime::currentDateTime());
         rx.processDatagram(datagram, expected[0].isEmpty() ? nullptr : &from);
         const ReadingParser &r = rx.reading;
