@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,13 +21,9 @@
 #endif
 
 namespace {
-const QByteArray toolKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QByteArray folderKey("SOFTWARE\\Microsoft\\Shared Tools Location");
+const char toolKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const char folderKey[] = "SOFTWARE\\Microsoft\\Shared Tools Location";
 constexpr quint32 noValue = 0;
-
-QList<QMessageBox *> unavailableBoxes(const frmAbout *form) {
-    return form->findChildren<QMessageBox *>(QStringLiteral("sysInfoUnavailable"));
-}
 
 #ifdef Q_OS_WIN
 const char *const testKey = "Software\\Zar-Are about tests";
@@ -68,9 +65,10 @@ private slots:
         registry = std::make_unique<MemoryRegistry>();
         launched.clear();
         frmAbout::setRegistry(registry.get());
-        // Stands in for the system: records the program and starts only what is an existing file.
+        // Stands in for the system: records the program (Windows takes either separator) and starts only
+        // what is an existing file.
         frmAbout::setLauncher([this](const QString &program) {
-            launched << program;
+            launched << QDir::fromNativeSeparators(program);
             return QFileInfo(program).isFile();
         });
     }
@@ -189,29 +187,24 @@ private slots:
 
         QVERIFY(showAbout());
         QString keyVal = QStringLiteral("before");
-        QCOMPARE(form->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
-                                   QStringLiteral("PATH"), keyVal),
-                 outcome == 1);
+        QCOMPARE(form->GetKeyValue(Registry::LocalMachine, toolKey, "PATH", keyVal), outcome == 1);
         QCOMPARE(keyVal, t[3]);
-        form->cmdSysInfo->click();
-        // The path is started as the registry gives it; Windows takes either separator.
-        for (QString &path : launched)
-            path = QDir::fromNativeSeparators(path);
+        form->cmdSysInfo->click(); // the path is started as the registry gives it
         const QString program = QDir::fromNativeSeparators(t[4] == QLatin1String("=") ? t[3] : t[4]);
         QCOMPARE(launched, program == QLatin1String("-") ? QStringList{} : QStringList{program});
         QCOMPARE(registry->openRequests().contains(folderKey), outcome == 0);
         QCOMPARE(registry->lastAccess(), Registry::KeyRead);
         QCOMPARE(registry->openKeys(), 0);
-        QCOMPARE(unavailableBoxes(form).size(),
-                 launched.isEmpty() || !QFileInfo(launched[0]).isFile() ? 1 : 0);
-        if (QMessageBox *box = unavailableBoxes(form).value(0)) {
+        const auto boxes = form->findChildren<QMessageBox *>(QStringLiteral("sysInfoUnavailable"));
+        QCOMPARE(boxes.size(), launched.isEmpty() || !QFileInfo(launched[0]).isFile() ? 1 : 0);
+        if (QPointer<QMessageBox> box = boxes.value(0)) {
             QCOMPARE(box->windowTitle() + '|' + box->text(),
                      QStringLiteral("Zar-Are|System Information Is Unavailable At This Time"));
             QVERIFY(box->isVisible() && box->icon() == QMessageBox::NoIcon &&
                     box->standardButtons() == QMessageBox::Ok &&
                     box->windowModality() == Qt::ApplicationModal);
             box->button(QMessageBox::Ok)->click();
-            QTRY_VERIFY(unavailableBoxes(form).isEmpty());
+            QTRY_VERIFY(!box);
         }
         QVERIFY(frmAbout::instance() == form && form->isVisible()); // started or not, the dialog stays
     }

@@ -108,26 +108,22 @@ private slots:
     void readsFakeSensors() {
         QFETCH(bool, empty);
         QTemporaryDir dir;
-        const auto write = [&](const QString &path, const QByteArray &content) {
-            QFile file(dir.filePath(path));
-            return QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly) &&
-                   file.write(content) == content.size();
-        };
-        // Chips without a device link, which libsensors takes for virtual ones.
+        // "path=content": chips without a device link, which libsensors takes for virtual ones, and a
+        // configuration for the first.
         // clang-format off
-        const QStringList chips{
+        const QStringList files = QStringList{"class/hwmon/.keep="} + (empty ? QStringList{"sensors.conf="} : QStringList{
+            "sensors.conf=chip \"fakeboard-*\"\n  label temp2 \"Mainboard\"\n  ignore in1\n  compute in0 @*2, @/2",
             "hwmon0/name=fakeboard", "hwmon0/temp1_input=45500", "hwmon0/temp1_label=CPU: Package [0]",
             "hwmon0/temp2_input=38000", "hwmon0/temp3_input=unreadable", "hwmon0/fan1_input=1234",
             "hwmon0/in0_input=1184", "hwmon0/in1_input=3300", "hwmon0/intrusion0_alarm=0",
             "hwmon1/name=fakedisk", "hwmon1/temp1_input=41800",
-            "hwmon2/name=fakegpu", "hwmon2/temp1_input=52000", "hwmon2/power1_input=12500000"};
+            "hwmon2/name=fakegpu", "hwmon2/temp1_input=52000", "hwmon2/power1_input=12500000"});
         // clang-format on
-        QVERIFY(write("class/hwmon/.keep", {}) &&
-                write("sensors.conf", empty ? ""
-                                            : "chip \"fakeboard-*\"\n  label temp2 \"Mainboard\"\n"
-                                              "  ignore in1\n  compute in0 @*2, @/2\n"));
-        for (const QString &file : empty ? QStringList() : chips)
-            QVERIFY(write("class/hwmon/" + file.section('=', 0, 0), file.section('=', 1).toUtf8() + '\n'));
+        for (const QString &f : files) {
+            QFile file(dir.filePath((f.startsWith(u'h') ? "class/hwmon/" : "") + f.section(u'=', 0, 0)));
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly) &&
+                    file.write(f.section(u'=', 1).toUtf8() + '\n') > 0);
+        }
         QUdpSocket receiver;
         QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
         const Finished run =
@@ -152,36 +148,33 @@ private slots:
     // What the program says and how it ends, on bad command lines (with the usage) and on destinations it
     // cannot send to. $PORT is one the system just handed out and took back: nobody listens there.
     void commandLines_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");
-        const QStringList once{"--simulate", "1", "--sensors", "3", "--once"};
+        QTest::addColumn<QString>("table"); // the arguments, by spaces; the exit code; what is said
+        const QString once = QStringLiteral("--simulate 1 --sensors 3 --once ");
         // clang-format off
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: zar-are-send";
-        QTest::newRow("port 0") << QStringList{"--port", "0"} << 2 << "--port must be";
-        QTest::newRow("negative interval") << QStringList{"--interval", "-1"} << 2 << "--interval must be";
-        QTest::newRow("value missing") << QStringList{"--to"} << 2 << "--to needs a value";
-        QTest::newRow("sensors without simulation") << QStringList{"--sensors", "5"} << 2 << "--simulate only";
-        QTest::newRow("too many in all") << QStringList{"--simulate", "100000", "--sensors", "11"} << 2 << "in all";
-        QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "unknown option --verbose";
-        QTest::newRow("stray argument") << QStringList{"5514"} << 2 << "unexpected argument";
-        QTest::newRow("unknown host") << once + QStringList{"--to", "no-such-host.invalid"} << 1 << "zar-are-send: cannot resolve no-such-host.invalid: ";
-        QTest::newRow("nobody listening") << once + QStringList{"--port", "$PORT"} << 1 << "cannot send to 127.0.0.1 port $PORT: Connection refused";
+        QTest::newRow("help") << "--help;0;Usage: zar-are-send";
+        QTest::newRow("port 0") << "--port 0;2;--port must be";
+        QTest::newRow("negative interval") << "--interval -1;2;--interval must be";
+        QTest::newRow("value missing") << "--to;2;--to needs a value";
+        QTest::newRow("sensors without simulation") << "--sensors 5;2;--simulate only";
+        QTest::newRow("too many in all") << "--simulate 100000 --sensors 11;2;in all";
+        QTest::newRow("unknown option") << "--verbose;2;unknown option --verbose";
+        QTest::newRow("stray argument") << "5514;2;unexpected argument";
+        QTest::newRow("unknown host") << once + "--to no-such-host.invalid;1;zar-are-send: cannot resolve no-such-host.invalid: ";
+        QTest::newRow("nobody listening") << once + "--port $PORT;1;cannot send to 127.0.0.1 port $PORT: Connection refused";
         // clang-format on
     }
     void commandLines() {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, said);
+        QFETCH(QString, table);
         QUdpSocket probe;
         QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-        const QString port = QString::number(probe.localPort());
+        const QStringList t =
+            table.replace(QStringLiteral("$PORT"), QString::number(probe.localPort())).split(u';');
         probe.close();
-        arguments.replaceInStrings(QStringLiteral("$PORT"), port);
-        const Finished run = runSender(arguments);
+        const int exitCode = t[1].toInt();
+        const Finished run = runSender(t[0].split(u' '));
         QCOMPARE(run.exitCode, exitCode);
         const QByteArray text = exitCode == 0 ? run.out : run.err;
-        QVERIFY2(text.contains(said.replace(QStringLiteral("$PORT"), port).toUtf8()) &&
+        QVERIFY2(text.contains(t[2].toUtf8()) &&
                      text.contains("Usage: zar-are-send [--to HOST]") == (exitCode != 1),
                  text.constData());
     }
