@@ -17,6 +17,7 @@
 #include <memory>
 
 #ifdef Q_OS_WIN
+#include <tuple>
 #include <windows.h>
 #endif
 
@@ -136,10 +137,10 @@ private slots:
     void sysInfo_data() {
         QTest::addColumn<quint32>("type");      // of PATH (noValue: none)
         QTest::addColumn<QByteArray>("stored"); // $DIR stands for a folder of the test, which holds "tool"
-        // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: nothing, 3: a folder named as the
-        // tool); "denied" when the PATH key cannot be opened; the outcome (1 found, 0 missing: the folder is
-        // asked, -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the
-        // value read; $SEP the separator); "system" when the system's own launcher starts it
+        // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: a folder named as the tool);
+        // "denied" when the PATH key cannot be opened; the outcome (1 found, 0 missing: the folder is asked,
+        // -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the value
+        // read; $SEP the separator); "system" when the system's own launcher starts it
         QTest::addColumn<QString>("table");
         const QByteArray tool("$DIR/tool"), a1024(1024, 'a');
         using R = Registry;
@@ -154,8 +155,7 @@ private slots:
         QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << "1;;1;&h10000;=";
         QTest::newRow("dword all bits") << R::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << "1;;1;&hDEADBEEF;=";
         QTest::newRow("expandable: empty path, no fallback") << R::ExpandString << tool + '\0' << "1;;1;before;";
-        QTest::newRow("folder without the tool") << noValue << QByteArray() << "2;;0;;-";
-        QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "3;;0;;-";
+        QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "2;;0;;-";
         QTest::newRow("neither value") << noValue << QByteArray() << "0;;0;;-";
         QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;$DIR$SEPMSINFO32.EXE";
         // clang-format on
@@ -172,7 +172,7 @@ private slots:
         const QString msinfo = dir.filePath(QStringLiteral("MSINFO32.EXE"));
         QVERIFY(
             QFile(dir.filePath(QStringLiteral("tool"))).open(QIODevice::WriteOnly) &&
-            (folder == 1 ? QFile(msinfo).open(QIODevice::WriteOnly) : folder != 3 || QDir().mkdir(msinfo)));
+            (folder == 1 ? QFile(msinfo).open(QIODevice::WriteOnly) : folder != 2 || QDir().mkdir(msinfo)));
         stored.replace("$DIR", QFile::encodeName(dir.path()));
         if (t.size() > 5)
             frmAbout::setLauncher({});
@@ -217,29 +217,23 @@ private slots:
         QCOMPARE(RegCreateKeyExA(HKEY_CURRENT_USER, testKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
                                  nullptr),
                  LONG(ERROR_SUCCESS));
-        const struct {
-            const char *name;
-            DWORD type;
-            QByteArray bytes;
-            const char *text; // nullptr: not found
-        } values[] = {{"PATH", REG_SZ, QByteArray("C:\\Tools\\info.exe", 18), "C:\\Tools\\info.exe"},
-                      {"Number", REG_DWORD, QByteArray("\x1F\0\0\0", 4), "&h1F"},
-                      {"Longer than the buffer", REG_BINARY, QByteArray(1025, 'x'), nullptr}};
-        for (const auto &v : values)
-            RegSetValueExA(made, v.name, 0, v.type, reinterpret_cast<const BYTE *>(v.bytes.constData()),
-                           DWORD(v.bytes.size()));
-        RegCloseKey(made);
         WriteProbe probe;
         frmAbout::setRegistry(&probe);
-        // 0x80000001: HKEY_CURRENT_USER as a 32-bit handle.
-        for (const auto &v : values) {
+        // name, type, bytes; what is read (nullptr: not found)
+        const std::tuple<const char *, DWORD, QByteArray, const char *> values[] = {
+            {"PATH", REG_SZ, QByteArray("C:\\Tools\\info.exe", 18), "C:\\Tools\\info.exe"},
+            {"Number", REG_DWORD, QByteArray("\x1F\0\0\0", 4), "&h1F"},
+            {"Longer than the buffer", REG_BINARY, QByteArray(1025, 'x'), nullptr}};
+        for (const auto &[name, type, bytes, text] : values) {
+            RegSetValueExA(made, name, 0, type, reinterpret_cast<const BYTE *>(bytes.constData()),
+                           DWORD(bytes.size()));
             QString value = QStringLiteral("before");
-            QCOMPARE(frmAbout::load()->GetKeyValue(0x80000001u, QString::fromLatin1(testKey),
-                                                   QString::fromLatin1(v.name), value),
-                     v.text != nullptr);
-            QCOMPARE(value, QString::fromLatin1(v.text));
+            // 0x80000001: HKEY_CURRENT_USER as a 32-bit handle.
+            QCOMPARE(frmAbout::load()->GetKeyValue(0x80000001u, testKey, name, value), text != nullptr);
+            QCOMPARE(value, QString::fromLatin1(text));
             QCOMPARE(probe.writeResult, long(ERROR_ACCESS_DENIED));
         }
+        RegCloseKey(made);
     }
 #endif
 };

@@ -169,27 +169,22 @@ private slots:
     void colours() {
         QFETCH(QString, table);
         const QStringList t = table.split(u';');
-        RuleSet rules;
-        rules.staleMs = 60000;
-        rules.thresholds.push_back({QStringLiteral("cpu*"), Bounds{80, 90}});
-        rig->grid.setRules(rules);
+        rig->grid.setRules(RuleSet{60000, {{QStringLiteral("cpu*"), Bounds{80, 90}}}});
         rig->sendAll({QStringLiteral("a:CPU Temp=%1@0").arg(t[0])});
         rig->clock = t[1].toInt() * 1000;
         const auto colour = [](const QVariant &v) {
             return v.isValid() ? v.value<QBrush>().color().name() : QString();
         };
-        const QModelIndex cell = rig->model.index(0, 1);
+        const QModelIndex cell = rig->model.index(0, 1), age = rig->model.index(0, 0);
         QModelRoleData roles[] = {QModelRoleData(Qt::ForegroundRole), QModelRoleData(Qt::BackgroundRole),
                                   QModelRoleData(Qt::AccessibleDescriptionRole)};
-        rig->model.multiData(cell, roles); // as a view paints
-        const QStringList got{colour(roles[0].data()), colour(roles[1].data()), roles[2].data().toString(),
-                              colour(rig->model.headerData(0, Qt::Vertical, Qt::ForegroundRole))};
-        QCOMPARE(got, t.mid(2));
-        // One role at a time as well; the host's "Last reading" as its name.
-        QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[3]);
-        QCOMPARE(colour(rig->model.index(0, 0).data(Qt::ForegroundRole)), t[5]);
-        const QString age = rig->model.index(0, 0).data().toString(); // the cell's own age, with "ago"
-        QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + age), qPrintable(age));
+        rig->model.multiData(cell, roles); // as a view paints; then one role at a time as well
+        QStringList got{colour(roles[0].data()), colour(roles[1].data()), roles[2].data().toString()};
+        got << colour(rig->model.headerData(0, Qt::Vertical, Qt::ForegroundRole))
+            << colour(cell.data(Qt::BackgroundRole)) << colour(age.data(Qt::ForegroundRole));
+        QCOMPARE(got, t.mid(2) << t[3] << t[5]);   // the host's "Last reading" as its name
+        const QString ago = age.data().toString(); // the cell's own age, with "ago"
+        QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + ago), qPrintable(ago));
     }
 
     // Changes reach views once per frame as one range, new sensors as inserted columns, a unit that comes
