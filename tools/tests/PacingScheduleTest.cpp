@@ -31,14 +31,10 @@ Run drive(PacingSchedule &schedule, std::size_t perRound, int rounds, Time jitte
         for (std::size_t i = 0; i < perRound;) {
             if (r == 0 && i == stallAt && stallAt > 0)
                 clock += 50ms;
-            const std::size_t n = schedule.ready(i, clock);
-            if (n == 0) {
-                clock = schedule.due(i) + Time(late(random));
-                continue;
-            }
+            const std::size_t n = schedule.ready(i, clock); // none: sleep until the next is due
             run.sends.insert(run.sends.end(), n, clock);
             i += n;
-            clock += 2us;
+            clock = n == 0 ? schedule.due(i) + Time(late(random)) : clock + 2us;
         }
     }
     return run;

@@ -12,20 +12,18 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <tuple>
+
 #include <unistd.h>
 
 namespace {
 
-struct Finished {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 // Runs zar-are-send. With `fakeSensors` it runs in a mount namespace of its own (inside a user namespace
 // when not root) that sees fakeSensors/class as /sys/class and fakeSensors/sensors.conf as
 // /etc/sensors3.conf, so that libsensors reads a made-up hwmon tree; exit code 77 when no such
-// namespace can be had here.
-Finished runSender(const QStringList &arguments, const QString &fakeSensors = {}) {
+// namespace can be had here. Gives the exit code (-1: it did not end by itself), its output and its errors.
+std::tuple<int, QByteArray, QByteArray> runSender(const QStringList &arguments,
+                                                  const QString &fakeSensors = {}) {
     QProcess process;
     const QString program = QStringLiteral(ZARARE_SEND_PATH);
     if (fakeSensors.isEmpty())
@@ -39,11 +37,9 @@ Finished runSender(const QStringList &arguments, const QString &fakeSensors = {}
                                   fakeSensors, program} +
                           arguments);
     const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
-    Finished result{ended ? process.exitCode() : -1, process.readAllStandardOutput(),
-                    process.readAllStandardError()};
-    if (!fakeSensors.isEmpty() && result.err.startsWith("unshare:"))
-        result.exitCode = 77;
-    return result;
+    const QByteArray err = process.readAllStandardError();
+    const bool noNamespace = !fakeSensors.isEmpty() && err.startsWith("unshare:");
+    return {noNamespace ? 77 : ended ? process.exitCode() : -1, process.readAllStandardOutput(), err};
 }
 
 // What reaches `socket` (bound) from a sender that has ended: at most `count` datagrams.
@@ -64,24 +60,23 @@ private slots:
     // One simulated round of 3 hosts of 4 sensors reaches every kind of destination, each datagram whole
     // and a cell of its own in the monitor, the time stamp in the monitor's form.
     void sendsASimulatedRound_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<QStringList>("pacing");
-        QTest::newRow("IPv4 address, paced") << "127.0.0.1" << QStringList{"--rate", "500"};
-        QTest::newRow("IPv6 address") << "::1" << QStringList();
-        QTest::newRow("IPv6 address in brackets") << "[::1]" << QStringList();
-        QTest::newRow("host name") << "localhost" << QStringList();
+        QTest::addColumn<QString>("to"); // the destination, then any pacing
+        QTest::newRow("IPv4 address, paced") << "127.0.0.1 --rate 500";
+        QTest::newRow("IPv6 address") << "::1";
+        QTest::newRow("IPv6 address in brackets") << "[::1]";
+        QTest::newRow("host name") << "localhost";
     }
     void sendsASimulatedRound() {
-        QFETCH(QString, host);
-        QFETCH(QStringList, pacing);
+        QFETCH(QString, to);
         QUdpSocket receiver; // on the address the sender takes: the first the name resolves to
-        const auto addresses = QHostInfo::fromName(QString(host).remove('[').remove(']')).addresses();
+        const auto addresses = QHostInfo::fromName(to.section(' ', 0, 0).remove('[').remove(']')).addresses();
         if (addresses.isEmpty() || !receiver.bind(addresses.first(), 0))
             QSKIP("this machine cannot bind that address");
-        const Finished run = runSender(QStringList{"--simulate", "3", "--sensors", "4", "--once", "--to",
-                                                   host, "--port", QString::number(receiver.localPort())} +
-                                       pacing);
-        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const auto [code, out, err] =
+            runSender(QStringList{"--simulate", "3", "--sensors", "4", "--once", "--port",
+                                  QString::number(receiver.localPort()), "--to"} +
+                      to.split(u' '));
+        QVERIFY2(code == 0, err.constData());
         const QList<QByteArray> arrived = receive(receiver, 13);
         QCOMPARE(arrived.size(), 12);
         const QRegularExpression line(QStringLiteral(
@@ -126,12 +121,12 @@ private slots:
         }
         QUdpSocket receiver;
         QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
-        const Finished run =
+        const auto [code, out, err] =
             runSender({"--once", "--port", QString::number(receiver.localPort())}, dir.path());
-        if (run.exitCode == 77)
+        if (code == 77)
             QSKIP("no private mount namespace here for made-up sensors");
-        const bool saidNone = run.err.contains("no hardware sensors found") && run.err.contains("--simulate");
-        QVERIFY2(run.exitCode == (empty ? 1 : 0) && saidNone == empty, run.err.constData());
+        const bool saidNone = err.contains("no hardware sensors found") && err.contains("--simulate");
+        QVERIFY2(code == (empty ? 1 : 0) && saidNone == empty, err.constData());
         QStringList cells;
         for (const QByteArray &datagram : receive(receiver, 100)) {
             const ReadingParser r = parsedByMonitor(datagram);
@@ -170,12 +165,11 @@ private slots:
         const QStringList t =
             table.replace(QStringLiteral("$PORT"), QString::number(probe.localPort())).split(u';');
         probe.close();
-        const int exitCode = t[1].toInt();
-        const Finished run = runSender(t[0].split(u' '));
-        QCOMPARE(run.exitCode, exitCode);
-        const QByteArray text = exitCode == 0 ? run.out : run.err;
+        const auto [code, out, err] = runSender(t[0].split(u' '));
+        QCOMPARE(code, t[1].toInt());
+        const QByteArray text = code == 0 ? out : err;
         QVERIFY2(text.contains(t[2].toUtf8()) &&
-                     text.contains("Usage: zar-are-send [--to HOST]") == (exitCode != 1),
+                     text.contains("Usage: zar-are-send [--to HOST]") == (code != 1),
                  text.constData());
     }
 };
