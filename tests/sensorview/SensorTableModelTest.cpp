@@ -17,13 +17,14 @@
 
 namespace {
 // One monitor's reception path with the sensor table over it, set up as the main window does; the grid and
-// the table read the test's clock.
+// the table read the test's clock, and the table's model contract is checked all along.
 struct Rig {
     qint64 clock = 0; // ms
     UdpSocket socket;
     FlexGrid grid;
     DatagramReception reception{socket, grid};
     SensorTableModel model{grid, reception.hostGrid};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
     Rig() {
         reception.hostGrid.reset();
         reception.hostGrid.writeHeaderRow();
@@ -80,7 +81,6 @@ private slots:
     // The model's contract holds while datagrams create hosts and sensors, frames publish them, and rows
     // are sorted, filtered and hidden in between, and ages are repainted.
     void modelContractDuringTraffic() {
-        QAbstractItemModelTester tester(&rig->model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int round = 0; round < 6; ++round) {
             for (int h = 0; h < 40; ++h)
                 for (int s = 0; s < 5 + h % 7; ++s)
@@ -140,7 +140,6 @@ private slots:
     // and the readings that changed meanwhile, and the current cell still on its host.
     void slicedSortEndsInOrder() {
         rig->model.setSortSliceForTesting(0);
-        QAbstractItemModelTester tester(&rig->model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int h = 0; h < 2000; ++h)
             rig->send(QStringLiteral("h%1").arg(h), QStringLiteral("T"), QString::number((h * 7919) % 1009));
         rig->model.refreshNow();
