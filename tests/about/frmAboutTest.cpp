@@ -165,14 +165,11 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QString, table);
         QTemporaryDir dir;
-        const QStringList t = table.replace(QStringLiteral("$DIR"), dir.path())
-                                  .replace(QStringLiteral("$SEP"), QDir::separator())
-                                  .split(u';');
+        const auto t = table.replace("$DIR", dir.path()).replace("$SEP", QDir::separator()).split(u';');
         const int folder = t[0].toInt(), outcome = t[2].toInt();
-        const QString msinfo = dir.filePath(QStringLiteral("MSINFO32.EXE"));
-        QVERIFY(
-            QFile(dir.filePath(QStringLiteral("tool"))).open(QIODevice::WriteOnly) &&
-            (folder == 1 ? QFile(msinfo).open(QIODevice::WriteOnly) : folder != 2 || QDir().mkdir(msinfo)));
+        const QString info = dir.filePath(QStringLiteral("MSINFO32.EXE"));
+        QVERIFY(QFile(dir.filePath("tool")).open(QIODevice::WriteOnly) &&
+                (folder == 1 ? QFile(info).open(QIODevice::WriteOnly) : folder != 2 || QDir().mkdir(info)));
         stored.replace("$DIR", QFile::encodeName(dir.path()));
         if (t.size() > 5)
             frmAbout::setLauncher({});

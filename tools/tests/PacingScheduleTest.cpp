@@ -18,7 +18,7 @@ struct Run {
 
 // A sender on a made-up clock: each sleep ends late by up to `jitter`, each batch costs 2 us, and the
 // first round loses 50 ms once before its datagram `stallAt` (0: never).
-Run drive(PacingSchedule &schedule, std::size_t perRound, int rounds, Time jitter, std::size_t stallAt = 0) {
+Run drive(PacingSchedule schedule, std::size_t perRound, int rounds, Time jitter, std::size_t stallAt = 0) {
     std::mt19937 random(42);
     std::uniform_int_distribution<std::int64_t> late(0, jitter.count());
     Run run;
@@ -73,7 +73,7 @@ private slots:
         const QStringList t = table.split(u' ');
         const double rate = t[0].toDouble();
         const std::size_t perRound = t[2].toULong(), rounds = t[3].toULong(), stallAt = t[4].toULong();
-        PacingSchedule schedule(rate, std::chrono::milliseconds(t[1].toInt()));
+        const PacingSchedule schedule(rate, std::chrono::milliseconds(t[1].toInt()));
         const Run run = drive(schedule, perRound, int(rounds), 80us, stallAt);
         QCOMPARE(run.sends.size(), perRound * rounds);
         for (const Time window : {1ms, 10ms, 100ms, 1000ms}) {
@@ -91,10 +91,9 @@ private slots:
     // Paced rounds keep their grid, or follow each other when they take longer. Without a rate a round
     // goes at once, in batches; rounds missed in a stall are dropped, not heaped.
     void roundStarts() {
-        PacingSchedule onGrid(10000, 1s);
-        QCOMPARE(drive(onGrid, 100, 3, 50us).roundStarts, (std::vector<Time>{0s, 1s, 2s}));
-        PacingSchedule tooLong(100, 1s); // 300 datagrams take 3 s
-        QCOMPARE(drive(tooLong, 300, 3, 0ns).roundStarts, (std::vector<Time>{0s, 3s, 6s}));
+        QCOMPARE(drive(PacingSchedule(10000, 1s), 100, 3, 50us).roundStarts, (std::vector<Time>{0s, 1s, 2s}));
+        // 300 datagrams at 100 a second take 3 s.
+        QCOMPARE(drive(PacingSchedule(100, 1s), 300, 3, 0ns).roundStarts, (std::vector<Time>{0s, 3s, 6s}));
         PacingSchedule unpaced(0, 1s);
         unpaced.beginRound(100, 0ns);
         QCOMPARE(unpaced.ready(0, 0ns), PacingSchedule::MaxBatch);
