@@ -36,9 +36,7 @@ public:
         return Registry::system().openKey(root, path, access, key);
     }
     long queryValue(Key key, const QByteArray &name, quint32 &type, char *data, quint32 &size) override {
-        const char text[] = "changed";
-        writeResult = RegSetValueExA(reinterpret_cast<HKEY>(key), name.constData(), 0, REG_SZ,
-                                     reinterpret_cast<const BYTE *>(text), sizeof text);
+        writeResult = RegSetValueA(reinterpret_cast<HKEY>(key), nullptr, REG_SZ, "changed", 7);
         return Registry::system().queryValue(key, name, type, data, size);
     }
     long closeKey(Key key) override { return Registry::system().closeKey(key); }
@@ -211,9 +209,7 @@ private slots:
     // reading only: the write through it is refused.
     void systemRegistry() {
         HKEY made = nullptr;
-        QCOMPARE(RegCreateKeyExA(HKEY_CURRENT_USER, testKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
-                                 nullptr),
-                 LONG(ERROR_SUCCESS));
+        QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, testKey, &made), LONG(ERROR_SUCCESS));
         WriteProbe probe;
         frmAbout::setRegistry(&probe);
         // name, type, bytes; what is read (nullptr: not found)

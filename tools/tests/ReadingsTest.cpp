@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QTest>
 
+#include <utility>
+
 using namespace sender;
 using B = QByteArray;
 using Parts = QList<QByteArray>;
@@ -110,9 +112,8 @@ private slots:
                 bool number = false;
                 const double value = r.sensorvalue.toDouble(&number);
                 QVERIFY(number && value >= fleet.sensor(s).low && value <= fleet.sensor(s).high);
-                changes[i] += r.sensorvalue != previous[i];
                 atEnd[i] += value == fleet.sensor(s).low || value == fleet.sensor(s).high;
-                previous[i] = r.sensorvalue;
+                changes[i] += std::exchange(previous[i], r.sensorvalue) != r.sensorvalue;
             }
             QCOMPARE(cells.size(), hosts * sensors);
             QVERIFY(firstSensor.size() > hosts / 2);
