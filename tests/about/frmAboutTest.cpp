@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,17 +17,14 @@
 #include <memory>
 
 #ifdef Q_OS_WIN
+#include <tuple>
 #include <windows.h>
 #endif
 
 namespace {
-const QByteArray toolKey("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QByteArray folderKey("SOFTWARE\\Microsoft\\Shared Tools Location");
+const char toolKey[] = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+const char folderKey[] = "SOFTWARE\\Microsoft\\Shared Tools Location";
 constexpr quint32 noValue = 0;
-
-QList<QMessageBox *> unavailableBoxes(const frmAbout *form) {
-    return form->findChildren<QMessageBox *>(QStringLiteral("sysInfoUnavailable"));
-}
 
 #ifdef Q_OS_WIN
 const char *const testKey = "Software\\Zar-Are about tests";
@@ -38,9 +36,7 @@ public:
         return Registry::system().openKey(root, path, access, key);
     }
     long queryValue(Key key, const QByteArray &name, quint32 &type, char *data, quint32 &size) override {
-        const char text[] = "changed";
-        writeResult = RegSetValueExA(reinterpret_cast<HKEY>(key), name.constData(), 0, REG_SZ,
-                                     reinterpret_cast<const BYTE *>(text), sizeof text);
+        writeResult = RegSetValueA(reinterpret_cast<HKEY>(key), nullptr, REG_SZ, "changed", 7);
         return Registry::system().queryValue(key, name, type, data, size);
     }
     long closeKey(Key key) override { return Registry::system().closeKey(key); }
@@ -68,9 +64,10 @@ private slots:
         registry = std::make_unique<MemoryRegistry>();
         launched.clear();
         frmAbout::setRegistry(registry.get());
-        // Stands in for the system: records the program and starts only what is an existing file.
+        // Stands in for the system: records the program (Windows takes either separator) and starts only
+        // what is an existing file.
         frmAbout::setLauncher([this](const QString &program) {
-            launched << program;
+            launched << QDir::fromNativeSeparators(program);
             return QFileInfo(program).isFile();
         });
     }
@@ -138,10 +135,10 @@ private slots:
     void sysInfo_data() {
         QTest::addColumn<quint32>("type");      // of PATH (noValue: none)
         QTest::addColumn<QByteArray>("stored"); // $DIR stands for a folder of the test, which holds "tool"
-        // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: nothing, 3: a folder named as the
-        // tool); "denied" when the PATH key cannot be opened; the outcome (1 found, 0 missing: the folder is
-        // asked, -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the
-        // value read; $SEP the separator); "system" when the system's own launcher starts it
+        // MSINFO (0: none, else it names $DIR, which holds 1: the tool, 2: a folder named as the tool);
+        // "denied" when the PATH key cannot be opened; the outcome (1 found, 0 missing: the folder is asked,
+        // -1 unusable); what GetKeyValue leaves of "before"; what is started ("-" nothing, "=" the value
+        // read; $SEP the separator); "system" when the system's own launcher starts it
         QTest::addColumn<QString>("table");
         const QByteArray tool("$DIR/tool"), a1024(1024, 'a');
         using R = Registry;
@@ -156,8 +153,7 @@ private slots:
         QTest::newRow("dword inner zeros") << R::Dword << QByteArray("\0\0\1\0", 4) << "1;;1;&h10000;=";
         QTest::newRow("dword all bits") << R::Dword << QByteArray("\xEF\xBE\xAD\xDE", 4) << "1;;1;&hDEADBEEF;=";
         QTest::newRow("expandable: empty path, no fallback") << R::ExpandString << tool + '\0' << "1;;1;before;";
-        QTest::newRow("folder without the tool") << noValue << QByteArray() << "2;;0;;-";
-        QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "3;;0;;-";
+        QTest::newRow("folder with a folder named as the tool") << noValue << QByteArray() << "2;;0;;-";
         QTest::newRow("neither value") << noValue << QByteArray() << "0;;0;;-";
         QTest::newRow("access denied: the folder's tool") << R::String << tool + '\0' << "1;denied;0;;$DIR$SEPMSINFO32.EXE";
         // clang-format on
@@ -167,14 +163,11 @@ private slots:
         QFETCH(QByteArray, stored);
         QFETCH(QString, table);
         QTemporaryDir dir;
-        const QStringList t = table.replace(QStringLiteral("$DIR"), dir.path())
-                                  .replace(QStringLiteral("$SEP"), QDir::separator())
-                                  .split(u';');
+        const auto t = table.replace("$DIR", dir.path()).replace("$SEP", QDir::separator()).split(u';');
         const int folder = t[0].toInt(), outcome = t[2].toInt();
-        const QString msinfo = dir.filePath(QStringLiteral("MSINFO32.EXE"));
-        QVERIFY(
-            QFile(dir.filePath(QStringLiteral("tool"))).open(QIODevice::WriteOnly) &&
-            (folder == 1 ? QFile(msinfo).open(QIODevice::WriteOnly) : folder != 3 || QDir().mkdir(msinfo)));
+        const QString info = dir.filePath(QStringLiteral("MSINFO32.EXE"));
+        QVERIFY(QFile(dir.filePath("tool")).open(QIODevice::WriteOnly) &&
+                (folder == 1 ? QFile(info).open(QIODevice::WriteOnly) : folder != 2 || QDir().mkdir(info)));
         stored.replace("$DIR", QFile::encodeName(dir.path()));
         if (t.size() > 5)
             frmAbout::setLauncher({});
@@ -189,29 +182,24 @@ private slots:
 
         QVERIFY(showAbout());
         QString keyVal = QStringLiteral("before");
-        QCOMPARE(form->GetKeyValue(Registry::LocalMachine, QString::fromLatin1(toolKey),
-                                   QStringLiteral("PATH"), keyVal),
-                 outcome == 1);
+        QCOMPARE(form->GetKeyValue(Registry::LocalMachine, toolKey, "PATH", keyVal), outcome == 1);
         QCOMPARE(keyVal, t[3]);
-        form->cmdSysInfo->click();
-        // The path is started as the registry gives it; Windows takes either separator.
-        for (QString &path : launched)
-            path = QDir::fromNativeSeparators(path);
+        form->cmdSysInfo->click(); // the path is started as the registry gives it
         const QString program = QDir::fromNativeSeparators(t[4] == QLatin1String("=") ? t[3] : t[4]);
         QCOMPARE(launched, program == QLatin1String("-") ? QStringList{} : QStringList{program});
         QCOMPARE(registry->openRequests().contains(folderKey), outcome == 0);
         QCOMPARE(registry->lastAccess(), Registry::KeyRead);
         QCOMPARE(registry->openKeys(), 0);
-        QCOMPARE(unavailableBoxes(form).size(),
-                 launched.isEmpty() || !QFileInfo(launched[0]).isFile() ? 1 : 0);
-        if (QMessageBox *box = unavailableBoxes(form).value(0)) {
+        const auto boxes = form->findChildren<QMessageBox *>(QStringLiteral("sysInfoUnavailable"));
+        QCOMPARE(boxes.size(), launched.isEmpty() || !QFileInfo(launched[0]).isFile() ? 1 : 0);
+        if (QPointer<QMessageBox> box = boxes.value(0)) {
             QCOMPARE(box->windowTitle() + '|' + box->text(),
                      QStringLiteral("Zar-Are|System Information Is Unavailable At This Time"));
             QVERIFY(box->isVisible() && box->icon() == QMessageBox::NoIcon &&
                     box->standardButtons() == QMessageBox::Ok &&
                     box->windowModality() == Qt::ApplicationModal);
             box->button(QMessageBox::Ok)->click();
-            QTRY_VERIFY(unavailableBoxes(form).isEmpty());
+            QTRY_VERIFY(!box);
         }
         QVERIFY(frmAbout::instance() == form && form->isVisible()); // started or not, the dialog stays
     }
@@ -221,32 +209,24 @@ private slots:
     // reading only: the write through it is refused.
     void systemRegistry() {
         HKEY made = nullptr;
-        QCOMPARE(RegCreateKeyExA(HKEY_CURRENT_USER, testKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &made,
-                                 nullptr),
-                 LONG(ERROR_SUCCESS));
-        const struct {
-            const char *name;
-            DWORD type;
-            QByteArray bytes;
-            const char *text; // nullptr: not found
-        } values[] = {{"PATH", REG_SZ, QByteArray("C:\\Tools\\info.exe", 18), "C:\\Tools\\info.exe"},
-                      {"Number", REG_DWORD, QByteArray("\x1F\0\0\0", 4), "&h1F"},
-                      {"Longer than the buffer", REG_BINARY, QByteArray(1025, 'x'), nullptr}};
-        for (const auto &v : values)
-            RegSetValueExA(made, v.name, 0, v.type, reinterpret_cast<const BYTE *>(v.bytes.constData()),
-                           DWORD(v.bytes.size()));
-        RegCloseKey(made);
+        QCOMPARE(RegCreateKeyA(HKEY_CURRENT_USER, testKey, &made), LONG(ERROR_SUCCESS));
         WriteProbe probe;
         frmAbout::setRegistry(&probe);
-        // 0x80000001: HKEY_CURRENT_USER as a 32-bit handle.
-        for (const auto &v : values) {
+        // name, type, bytes; what is read (nullptr: not found)
+        const std::tuple<const char *, DWORD, QByteArray, const char *> values[] = {
+            {"PATH", REG_SZ, QByteArray("C:\\Tools\\info.exe", 18), "C:\\Tools\\info.exe"},
+            {"Number", REG_DWORD, QByteArray("\x1F\0\0\0", 4), "&h1F"},
+            {"Longer than the buffer", REG_BINARY, QByteArray(1025, 'x'), nullptr}};
+        for (const auto &[name, type, bytes, text] : values) {
+            RegSetValueExA(made, name, 0, type, reinterpret_cast<const BYTE *>(bytes.constData()),
+                           DWORD(bytes.size()));
             QString value = QStringLiteral("before");
-            QCOMPARE(frmAbout::load()->GetKeyValue(0x80000001u, QString::fromLatin1(testKey),
-                                                   QString::fromLatin1(v.name), value),
-                     v.text != nullptr);
-            QCOMPARE(value, QString::fromLatin1(v.text));
+            // 0x80000001: HKEY_CURRENT_USER as a 32-bit handle.
+            QCOMPARE(frmAbout::load()->GetKeyValue(0x80000001u, testKey, name, value), text != nullptr);
+            QCOMPARE(value, QString::fromLatin1(text));
             QCOMPARE(probe.writeResult, long(ERROR_ACCESS_DENIED));
         }
+        RegCloseKey(made);
     }
 #endif
 };

@@ -56,26 +56,13 @@ private slots:
         QCOMPARE(got.join(u' '), t[2]);
     }
 
-    void csvFields_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("numeric");
-        QTest::addColumn<QString>("field");
-        QTest::newRow("number trimmed") << " 45.0 " << true << "45.0";
-        QTest::newRow("number in a text column") << " 45.0 " << false << "\" 45.0 \"";
-        QTest::newRow("non-number plain") << "OK" << true << "OK";
-        QTest::newRow("carriage return") << "a\rb" << false << "\"a\rb\"";
-        QTest::newRow("empty") << "" << true << "";
-    }
-    void csvFields() {
-        QFETCH(QString, text);
-        QFETCH(bool, numeric);
-        QTEST(CsvWriter::field(text, numeric), "field");
-    }
-
-    // Numbers are numbers in the rows only; a copy keeps each cell on its line and in its column.
+    // A number is trimmed, with a point, in a number column of a row only; other fields are quoted when
+    // they hold a separator, quote, line break or outer space. A copy keeps each cell on its line and column.
     void csvAndTabs() {
-        const CsvTable t{{"Host", "1,5"}, {false, true}, {{"h1", "1,5"}}};
-        QCOMPARE(CsvWriter::csv(t), QByteArray("Host,\"1,5\"\r\nh1,1.5\r\n"));
+        const CsvTable t{{"Host", "1,5"},
+                         {false, true, true, false, true, false, true},
+                         {{"h1", "1,5", " 45.0 ", " 45.0 ", "OK", "a\rb", ""}}};
+        QCOMPARE(CsvWriter::csv(t), QByteArray("Host,\"1,5\"\r\nh1,1.5,45.0,\" 45.0 \",OK,\"a\rb\",\r\n"));
         QCOMPARE(CsvWriter::tabSeparated({{"h\"1", "x\ty\r\nz"}}), QStringLiteral("h\"1\tx y  z\n"));
     }
 

@@ -17,13 +17,14 @@
 
 namespace {
 // One monitor's reception path with the sensor table over it, set up as the main window does; the grid and
-// the table read the test's clock.
+// the table read the test's clock, and the table's model contract is checked all along.
 struct Rig {
     qint64 clock = 0; // ms
     UdpSocket socket;
     FlexGrid grid;
     DatagramReception reception{socket, grid};
     SensorTableModel model{grid, reception.hostGrid};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
     Rig() {
         reception.hostGrid.reset();
         reception.hostGrid.writeHeaderRow();
@@ -80,7 +81,6 @@ private slots:
     // The model's contract holds while datagrams create hosts and sensors, frames publish them, and rows
     // are sorted, filtered and hidden in between, and ages are repainted.
     void modelContractDuringTraffic() {
-        QAbstractItemModelTester tester(&rig->model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int round = 0; round < 6; ++round) {
             for (int h = 0; h < 40; ++h)
                 for (int s = 0; s < 5 + h % 7; ++s)
@@ -140,7 +140,6 @@ private slots:
     // and the readings that changed meanwhile, and the current cell still on its host.
     void slicedSortEndsInOrder() {
         rig->model.setSortSliceForTesting(0);
-        QAbstractItemModelTester tester(&rig->model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         for (int h = 0; h < 2000; ++h)
             rig->send(QStringLiteral("h%1").arg(h), QStringLiteral("T"), QString::number((h * 7919) % 1009));
         rig->model.refreshNow();
@@ -169,27 +168,22 @@ private slots:
     void colours() {
         QFETCH(QString, table);
         const QStringList t = table.split(u';');
-        RuleSet rules;
-        rules.staleMs = 60000;
-        rules.thresholds.push_back({QStringLiteral("cpu*"), Bounds{80, 90}});
-        rig->grid.setRules(rules);
+        rig->grid.setRules(RuleSet{60000, {{QStringLiteral("cpu*"), Bounds{80, 90}}}});
         rig->sendAll({QStringLiteral("a:CPU Temp=%1@0").arg(t[0])});
         rig->clock = t[1].toInt() * 1000;
         const auto colour = [](const QVariant &v) {
             return v.isValid() ? v.value<QBrush>().color().name() : QString();
         };
-        const QModelIndex cell = rig->model.index(0, 1);
+        const QModelIndex cell = rig->model.index(0, 1), age = rig->model.index(0, 0);
         QModelRoleData roles[] = {QModelRoleData(Qt::ForegroundRole), QModelRoleData(Qt::BackgroundRole),
                                   QModelRoleData(Qt::AccessibleDescriptionRole)};
-        rig->model.multiData(cell, roles); // as a view paints
-        const QStringList got{colour(roles[0].data()), colour(roles[1].data()), roles[2].data().toString(),
-                              colour(rig->model.headerData(0, Qt::Vertical, Qt::ForegroundRole))};
-        QCOMPARE(got, t.mid(2));
-        // One role at a time as well; the host's "Last reading" as its name.
-        QCOMPARE(colour(cell.data(Qt::BackgroundRole)), t[3]);
-        QCOMPARE(colour(rig->model.index(0, 0).data(Qt::ForegroundRole)), t[5]);
-        const QString age = rig->model.index(0, 0).data().toString(); // the cell's own age, with "ago"
-        QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + age), qPrintable(age));
+        rig->model.multiData(cell, roles); // as a view paints; then one role at a time as well
+        QStringList got{colour(roles[0].data()), colour(roles[1].data()), roles[2].data().toString()};
+        got << colour(rig->model.headerData(0, Qt::Vertical, Qt::ForegroundRole))
+            << colour(cell.data(Qt::BackgroundRole)) << colour(age.data(Qt::ForegroundRole));
+        QCOMPARE(got, t.mid(2) << t[3] << t[5]);   // the host's "Last reading" as its name
+        const QString ago = age.data().toString(); // the cell's own age, with "ago"
+        QVERIFY2(cell.data(Qt::ToolTipRole).toString().endsWith(QLatin1String(", ") + ago), qPrintable(ago));
     }
 
     // Changes reach views once per frame as one range, new sensors as inserted columns, a unit that comes

@@ -12,20 +12,18 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <tuple>
+
 #include <unistd.h>
 
 namespace {
 
-struct Finished {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 // Runs zar-are-send. With `fakeSensors` it runs in a mount namespace of its own (inside a user namespace
 // when not root) that sees fakeSensors/class as /sys/class and fakeSensors/sensors.conf as
 // /etc/sensors3.conf, so that libsensors reads a made-up hwmon tree; exit code 77 when no such
-// namespace can be had here.
-Finished runSender(const QStringList &arguments, const QString &fakeSensors = {}) {
+// namespace can be had here. Gives the exit code (-1: it did not end by itself), its output and its errors.
+std::tuple<int, QByteArray, QByteArray> runSender(const QStringList &arguments,
+                                                  const QString &fakeSensors = {}) {
     QProcess process;
     const QString program = QStringLiteral(ZARARE_SEND_PATH);
     if (fakeSensors.isEmpty())
@@ -39,11 +37,9 @@ Finished runSender(const QStringList &arguments, const QString &fakeSensors = {}
                                   fakeSensors, program} +
                           arguments);
     const bool ended = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit;
-    Finished result{ended ? process.exitCode() : -1, process.readAllStandardOutput(),
-                    process.readAllStandardError()};
-    if (!fakeSensors.isEmpty() && result.err.startsWith("unshare:"))
-        result.exitCode = 77;
-    return result;
+    const QByteArray err = process.readAllStandardError();
+    const bool noNamespace = !fakeSensors.isEmpty() && err.startsWith("unshare:");
+    return {noNamespace ? 77 : ended ? process.exitCode() : -1, process.readAllStandardOutput(), err};
 }
 
 // What reaches `socket` (bound) from a sender that has ended: at most `count` datagrams.
@@ -64,24 +60,23 @@ private slots:
     // One simulated round of 3 hosts of 4 sensors reaches every kind of destination, each datagram whole
     // and a cell of its own in the monitor, the time stamp in the monitor's form.
     void sendsASimulatedRound_data() {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<QStringList>("pacing");
-        QTest::newRow("IPv4 address, paced") << "127.0.0.1" << QStringList{"--rate", "500"};
-        QTest::newRow("IPv6 address") << "::1" << QStringList();
-        QTest::newRow("IPv6 address in brackets") << "[::1]" << QStringList();
-        QTest::newRow("host name") << "localhost" << QStringList();
+        QTest::addColumn<QString>("to"); // the destination, then any pacing
+        QTest::newRow("IPv4 address, paced") << "127.0.0.1 --rate 500";
+        QTest::newRow("IPv6 address") << "::1";
+        QTest::newRow("IPv6 address in brackets") << "[::1]";
+        QTest::newRow("host name") << "localhost";
     }
     void sendsASimulatedRound() {
-        QFETCH(QString, host);
-        QFETCH(QStringList, pacing);
+        QFETCH(QString, to);
         QUdpSocket receiver; // on the address the sender takes: the first the name resolves to
-        const auto addresses = QHostInfo::fromName(QString(host).remove('[').remove(']')).addresses();
+        const auto addresses = QHostInfo::fromName(to.section(' ', 0, 0).remove('[').remove(']')).addresses();
         if (addresses.isEmpty() || !receiver.bind(addresses.first(), 0))
             QSKIP("this machine cannot bind that address");
-        const Finished run = runSender(QStringList{"--simulate", "3", "--sensors", "4", "--once", "--to",
-                                                   host, "--port", QString::number(receiver.localPort())} +
-                                       pacing);
-        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const auto [code, out, err] =
+            runSender(QStringList{"--simulate", "3", "--sensors", "4", "--once", "--port",
+                                  QString::number(receiver.localPort()), "--to"} +
+                      to.split(u' '));
+        QVERIFY2(code == 0, err.constData());
         const QList<QByteArray> arrived = receive(receiver, 13);
         QCOMPARE(arrived.size(), 12);
         const QRegularExpression line(QStringLiteral(
@@ -101,88 +96,80 @@ private slots:
     // relabels, ignores and computes, and its datagrams fill the monitor's cells. With no chips it says
     // that there are no sensors and fails.
     void readsFakeSensors_data() {
-        QTest::addColumn<bool>("empty");
-        QTest::newRow("three chips") << false;
-        QTest::newRow("no chips") << true;
+        QTest::addColumn<QString>("cells"); // sensor and value cells, sorted
+        QTest::newRow("three chips")
+            << " CPU- Package (0)| 45.5 , Mainboard| 38.0 , fakedisk temp1| 41.8 , fakegpu temp1| 52.0 ,"
+               " fan1| 1234 , in0| 2.368 , power1| 12.50 ";
+        QTest::newRow("no chips") << "";
     }
     void readsFakeSensors() {
-        QFETCH(bool, empty);
+        QFETCH(QString, cells);
+        const bool empty = cells.isEmpty();
         QTemporaryDir dir;
-        const auto write = [&](const QString &path, const QByteArray &content) {
-            QFile file(dir.filePath(path));
-            return QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly) &&
-                   file.write(content) == content.size();
-        };
-        // Chips without a device link, which libsensors takes for virtual ones.
+        // "path=content": chips without a device link, which libsensors takes for virtual ones, and a
+        // configuration for the first.
         // clang-format off
-        const QStringList chips{
+        const QStringList files = QStringList{"class/hwmon/.keep="} + (empty ? QStringList{"sensors.conf="} : QStringList{
+            "sensors.conf=chip \"fakeboard-*\"\n  label temp2 \"Mainboard\"\n  ignore in1\n  compute in0 @*2, @/2",
             "hwmon0/name=fakeboard", "hwmon0/temp1_input=45500", "hwmon0/temp1_label=CPU: Package [0]",
             "hwmon0/temp2_input=38000", "hwmon0/temp3_input=unreadable", "hwmon0/fan1_input=1234",
             "hwmon0/in0_input=1184", "hwmon0/in1_input=3300", "hwmon0/intrusion0_alarm=0",
             "hwmon1/name=fakedisk", "hwmon1/temp1_input=41800",
-            "hwmon2/name=fakegpu", "hwmon2/temp1_input=52000", "hwmon2/power1_input=12500000"};
+            "hwmon2/name=fakegpu", "hwmon2/temp1_input=52000", "hwmon2/power1_input=12500000"});
         // clang-format on
-        QVERIFY(write("class/hwmon/.keep", {}) &&
-                write("sensors.conf", empty ? ""
-                                            : "chip \"fakeboard-*\"\n  label temp2 \"Mainboard\"\n"
-                                              "  ignore in1\n  compute in0 @*2, @/2\n"));
-        for (const QString &file : empty ? QStringList() : chips)
-            QVERIFY(write("class/hwmon/" + file.section('=', 0, 0), file.section('=', 1).toUtf8() + '\n'));
+        for (const QString &f : files) {
+            QFile file(dir.filePath((f.startsWith(u'h') ? "class/hwmon/" : "") + f.section(u'=', 0, 0)));
+            QVERIFY(QDir().mkpath(QFileInfo(file).path()) && file.open(QIODevice::WriteOnly) &&
+                    file.write(f.section(u'=', 1).toUtf8() + '\n') > 0);
+        }
         QUdpSocket receiver;
         QVERIFY(receiver.bind(QHostAddress::LocalHost, 0));
-        const Finished run =
+        const auto [code, out, err] =
             runSender({"--once", "--port", QString::number(receiver.localPort())}, dir.path());
-        if (run.exitCode == 77)
+        if (code == 77)
             QSKIP("no private mount namespace here for made-up sensors");
-        const bool saidNone = run.err.contains("no hardware sensors found") && run.err.contains("--simulate");
-        QVERIFY2(run.exitCode == (empty ? 1 : 0) && saidNone == empty, run.err.constData());
-        QStringList cells;
+        const bool saidNone = err.contains("no hardware sensors found") && err.contains("--simulate");
+        QVERIFY2(code == (empty ? 1 : 0) && saidNone == empty, err.constData());
+        QStringList got;
         for (const QByteArray &datagram : receive(receiver, 100)) {
             const ReadingParser r = parsedByMonitor(datagram);
             QCOMPARE(r.hostname, QHostInfo::localHostName().section(QLatin1Char('.'), 0, 0));
-            cells << r.sensorname + QLatin1Char('|') + r.sensorvalue;
+            got << r.sensorname + QLatin1Char('|') + r.sensorvalue;
         }
-        cells.sort();
-        QCOMPARE(cells, (empty ? QStringList()
-                               : QStringList{" CPU- Package (0)| 45.5 ", " Mainboard| 38.0 ",
-                                             " fakedisk temp1| 41.8 ", " fakegpu temp1| 52.0 ",
-                                             " fan1| 1234 ", " in0| 2.368 ", " power1| 12.50 "}));
+        got.sort();
+        QCOMPARE(got.join(u','), cells);
     }
 
     // What the program says and how it ends, on bad command lines (with the usage) and on destinations it
     // cannot send to. $PORT is one the system just handed out and took back: nobody listens there.
     void commandLines_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("said");
-        const QStringList once{"--simulate", "1", "--sensors", "3", "--once"};
+        QTest::addColumn<QString>("table"); // the arguments, by spaces; the exit code; what is said
+        const QString once = QStringLiteral("--simulate 1 --sensors 3 --once ");
         // clang-format off
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: zar-are-send";
-        QTest::newRow("port 0") << QStringList{"--port", "0"} << 2 << "--port must be";
-        QTest::newRow("negative interval") << QStringList{"--interval", "-1"} << 2 << "--interval must be";
-        QTest::newRow("value missing") << QStringList{"--to"} << 2 << "--to needs a value";
-        QTest::newRow("sensors without simulation") << QStringList{"--sensors", "5"} << 2 << "--simulate only";
-        QTest::newRow("too many in all") << QStringList{"--simulate", "100000", "--sensors", "11"} << 2 << "in all";
-        QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "unknown option --verbose";
-        QTest::newRow("stray argument") << QStringList{"5514"} << 2 << "unexpected argument";
-        QTest::newRow("unknown host") << once + QStringList{"--to", "no-such-host.invalid"} << 1 << "zar-are-send: cannot resolve no-such-host.invalid: ";
-        QTest::newRow("nobody listening") << once + QStringList{"--port", "$PORT"} << 1 << "cannot send to 127.0.0.1 port $PORT: Connection refused";
+        QTest::newRow("help") << "--help;0;Usage: zar-are-send";
+        QTest::newRow("port 0") << "--port 0;2;--port must be";
+        QTest::newRow("negative interval") << "--interval -1;2;--interval must be";
+        QTest::newRow("value missing") << "--to;2;--to needs a value";
+        QTest::newRow("sensors without simulation") << "--sensors 5;2;--simulate only";
+        QTest::newRow("too many in all") << "--simulate 100000 --sensors 11;2;in all";
+        QTest::newRow("unknown option") << "--verbose;2;unknown option --verbose";
+        QTest::newRow("stray argument") << "5514;2;unexpected argument";
+        QTest::newRow("unknown host") << once + "--to no-such-host.invalid;1;zar-are-send: cannot resolve no-such-host.invalid: ";
+        QTest::newRow("nobody listening") << once + "--port $PORT;1;cannot send to 127.0.0.1 port $PORT: Connection refused";
         // clang-format on
     }
     void commandLines() {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, exitCode);
-        QFETCH(QString, said);
+        QFETCH(QString, table);
         QUdpSocket probe;
         QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
-        const QString port = QString::number(probe.localPort());
+        const QStringList t =
+            table.replace(QStringLiteral("$PORT"), QString::number(probe.localPort())).split(u';');
         probe.close();
-        arguments.replaceInStrings(QStringLiteral("$PORT"), port);
-        const Finished run = runSender(arguments);
-        QCOMPARE(run.exitCode, exitCode);
-        const QByteArray text = exitCode == 0 ? run.out : run.err;
-        QVERIFY2(text.contains(said.replace(QStringLiteral("$PORT"), port).toUtf8()) &&
-                     text.contains("Usage: zar-are-send [--to HOST]") == (exitCode != 1),
+        const auto [code, out, err] = runSender(t[0].split(u' '));
+        QCOMPARE(code, t[1].toInt());
+        const QByteArray text = code == 0 ? out : err;
+        QVERIFY2(text.contains(t[2].toUtf8()) &&
+                     text.contains("Usage: zar-are-send [--to HOST]") == (code != 1),
                  text.constData());
     }
 };
