@@ -60,9 +60,10 @@ private slots:
     // they hold a separator, quote, line break or outer space. A copy keeps each cell on its line and column.
     void csvAndTabs() {
         const CsvTable t{{"Host", "1,5"},
-                         {false, true, true, false, true, false, true},
-                         {{"h1", "1,5", " 45.0 ", " 45.0 ", "OK", "a\rb", ""}}};
-        QCOMPARE(CsvWriter::csv(t), QByteArray("Host,\"1,5\"\r\nh1,1.5,45.0,\" 45.0 \",OK,\"a\rb\",\r\n"));
+                         {false, true, true, false, true, false, false, true, true},
+                         {{"h1", "1,5", " 45.0 ", " 45.0 ", "OK", "a\rb", "say \"hi\"", "a\nb", ""}}};
+        QCOMPARE(CsvWriter::csv(t), QByteArray("Host,\"1,5\"\r\nh1,1.5,45.0,\" 45.0 \",OK,\"a\rb\","
+                                               "\"say \"\"hi\"\"\",\"a\nb\",\r\n"));
         QCOMPARE(CsvWriter::tabSeparated({{"h\"1", "x\ty\r\nz"}}), QStringLiteral("h\"1\tx y  z\n"));
     }
 

@@ -233,7 +233,8 @@ private slots:
         const QStringList t = table.split(u';');
         QMainWindow window;
         QMenu *file = window.menuBar()->addMenu(QStringLiteral("File"));
-        SensorView view({&window, new QTableView(&window), file, file->addAction(QStringLiteral("Exit")),
+        auto *readings = new QTableView(&window);
+        SensorView view({&window, readings, file, file->addAction(QStringLiteral("Exit")),
                          window.menuBar()->addMenu(QStringLiteral("Help"))},
                         rig->grid, rig->reception.hostGrid);
         QSignalSpy told(&view, &SensorView::prefsChanged);
@@ -241,6 +242,8 @@ private slots:
         for (const QString &line : t[0].split(u',', Qt::SkipEmptyParts))
             QVERIFY(prefs.parse(line.section(u' ', 0, 0), line.section(u' ', 1)));
         view.setPrefs(prefs);
+        QCOMPARE(view.isHidden(), !prefs.bySensor); // the remembered view takes the grid's place
+        QCOMPARE(readings->isHidden(), prefs.bySensor);
         rig->sendAll({"a:CPU 1=40 C", "a:Fan=900", "b:CPU 2=41 C", "c:Fan=1"});
         view.model()->refreshNow();
         for (const QString &step : t[1].split(u' ', Qt::SkipEmptyParts)) {
