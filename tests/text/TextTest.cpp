@@ -1,11 +1,12 @@
 #include "TestRegistry.h"
 #include "text/NumberText.h"
 #include "text/SequentialReader.h"
+#include "text/TextBuffer.h"
 
 #include <QTest>
 
 // Number texts as the settings file, the options dialog and the traffic counters write and read them,
-// and the reader of the settings record.
+// the reader of the settings record, and the text comparison of the reading path.
 class TextTest : public QObject {
     Q_OBJECT
 private slots:
@@ -79,6 +80,18 @@ private slots:
         QCOMPARE(good, single);
         if (single)
             QCOMPARE(f, float(value));
+    }
+
+    // Names that differ only inside, only at one end, or in length; one text against a view of itself.
+    void sameText() {
+        const QString cpu = QStringLiteral("Core 0 Temp");
+        const std::pair<const char *, bool> rows[] = {{"Core 0 Temp", true},  {"Core 1 Temp", false},
+                                                      {"core 0 Temp", false}, {"Core 0 Tem_", false},
+                                                      {"Core 0 Tem", false},  {"", false}};
+        for (const auto &[text, same] : rows)
+            QVERIFY2(TextBuffer::same(cpu, QString::fromLatin1(text)) == same, text);
+        QVERIFY(TextBuffer::same(QStringView(cpu).first(4), QStringView(cpu).first(4)));
+        QVERIFY(TextBuffer::same(QString(), QStringLiteral("")));
     }
 
     // Lines, quotes, spaces, further fields, a comma in a port and too few fields are read through the
