@@ -4,21 +4,35 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 // Text handling for the per-datagram path, where a string allocation per reading is what costs most.
 namespace TextBuffer {
 
-// The same characters; a plain memory comparison, cheaper here than QStringView's. Most different
-// names of one length already differ in their first or last character, decided without the call.
+// The same characters. Names of up to 16 characters, which is most sensor and host names, are
+// compared as at most four overlapping 8-byte words, without a call; longer ones by memory comparison
+// once their first and last characters agree.
 inline bool same(QStringView a, QStringView b) {
     const qsizetype n = a.size();
     if (n != b.size())
         return false;
     if (n == 0 || a.data() == b.data())
         return true;
-    return a[0] == b[0] && a[n - 1] == b[n - 1] &&
-           std::memcmp(a.data(), b.data(), size_t(n) * sizeof(QChar)) == 0;
+    if (n < 4)
+        return a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1];
+    const auto *p = reinterpret_cast<const char *>(a.data());
+    const auto *q = reinterpret_cast<const char *>(b.data());
+    const size_t bytes = size_t(n) * sizeof(QChar);
+    const auto differs = [p, q](size_t at) {
+        std::uint64_t x, y;
+        std::memcpy(&x, p + at, sizeof x);
+        std::memcpy(&y, q + at, sizeof y);
+        return x ^ y;
+    };
+    if (n <= 16)
+        return (differs(0) | differs(bytes - 8) | (n > 8 ? differs(8) | differs(bytes - 16) : 0)) == 0;
+    return a[0] == b[0] && a[n - 1] == b[n - 1] && std::memcmp(p, q, bytes) == 0;
 }
 
 // Makes `target` a copy of `text`: in `target`'s own buffer when no other string shares it (so no

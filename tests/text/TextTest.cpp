@@ -82,15 +82,24 @@ private slots:
             QCOMPARE(f, float(value));
     }
 
-    // Names that differ only inside, only at one end, or in length; one text against a view of itself.
+    // Texts of every length up to 40 against a copy, and against the copy with any one character
+    // changed; one text against a view of itself.
     void sameText() {
-        const QString cpu = QStringLiteral("Core 0 Temp");
-        const std::pair<const char *, bool> rows[] = {{"Core 0 Temp", true},  {"Core 1 Temp", false},
-                                                      {"core 0 Temp", false}, {"Core 0 Tem_", false},
-                                                      {"Core 0 Tem", false},  {"", false}};
-        for (const auto &[text, same] : rows)
-            QVERIFY2(TextBuffer::same(cpu, QString::fromLatin1(text)) == same, text);
-        QVERIFY(TextBuffer::same(QStringView(cpu).first(4), QStringView(cpu).first(4)));
+        const QString text = QStringLiteral("Core 0 Temp: the fan of the second boards");
+        for (qsizetype n = 0; n <= 40; ++n) {
+            const QString copy = text.left(n);
+            QVERIFY2(TextBuffer::same(text.left(n), copy), qPrintable(copy));
+            QVERIFY(!TextBuffer::same(text.left(n), text.left(n + 1)));
+            for (qsizetype i = 0; i < n; ++i) {
+                for (const char16_t flip : {u'\x01', u'\x100'}) { // the low byte, the high one
+                    QString other = copy;
+                    other[i] = QChar(other[i].unicode() ^ flip);
+                    QVERIFY2(!TextBuffer::same(copy, other),
+                             qPrintable(QStringLiteral("%1 at %2").arg(n).arg(i)));
+                }
+            }
+        }
+        QVERIFY(TextBuffer::same(QStringView(text).first(4), QStringView(text).first(4)));
         QVERIFY(TextBuffer::same(QString(), QStringLiteral("")));
     }
 
