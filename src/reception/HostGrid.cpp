@@ -87,19 +87,21 @@ int highestBit(const quint64 *words) {
 // The slot for a sensor: the last one whose trimmed name equals `wanted`, else the first empty one.
 // Every name column counts: a matching name right of an empty slot wins over the empty slot, and an
 // empty tag matches every empty slot, so it lands in the last one. Only the names that are there are
-// read; the empty columns come from the grid's filled bits.
+// read, from the right, so that the first match met is the last one and ends the search; the empty
+// columns come from the grid's filled bits.
 int HostGrid::findSlot(int row, QStringView wanted) const {
     const QString *cells = grid_.rowTexts(row);
     if (!cells)
         return wanted.isEmpty() ? LastNameCol : FirstNameCol;
     const quint64 *filled = grid_.rowFilled(row);
     quint64 empty[FlexGrid::FilledWords];
-    int match = 0;
-    for (int w = 0; w < FlexGrid::FilledWords; ++w) {
+    for (int w = 0; w < FlexGrid::FilledWords; ++w)
         empty[w] = nameColumns.bits[w] & ~filled[w];
-        for (quint64 names = nameColumns.bits[w] & filled[w]; names; names &= names - 1) {
-            const int j = w * 64 + int(qCountTrailingZeroBits(names));
-            const QString &text = cells[j];
+    for (int w = FlexGrid::FilledWords - 1; w >= 0; --w) {
+        for (quint64 names = nameColumns.bits[w] & filled[w]; names;) {
+            const int bit = 63 - int(qCountLeadingZeroBits(names));
+            names &= ~(quint64(1) << bit);
+            const QString &text = cells[w * 64 + bit];
             // Names are stored as one space and the trimmed name: then the trimmed text is all but the
             // first character, found without a scan.
             const QChar *c = text.constData();
@@ -109,14 +111,12 @@ int HostGrid::findSlot(int row, QStringView wanted) const {
                     ? QStringView(c + 1, n - 1)
                     : ReadingParser::trim(text);
             if (cell.isEmpty())
-                empty[w] |= quint64(1) << (j % 64); // only spaces: an empty slot
+                empty[w] |= quint64(1) << bit; // only spaces: an empty slot
             else if (TextBuffer::same(cell, wanted))
-                match = j; // the last one wins
+                return w * 64 + bit;
         }
     }
-    if (wanted.isEmpty())
-        return highestBit(empty);
-    return match ? match : lowestBit(empty);
+    return wanted.isEmpty() ? highestBit(empty) : lowestBit(empty);
 }
 
 const QString &HostGrid::poolName(const QString &name) {
