@@ -1,5 +1,6 @@
 #include "grid/FlexGrid.h"
 
+#include "core/ReadingCut.h"
 #include "text/TextBuffer.h"
 
 #include <QBrush>
@@ -90,15 +91,29 @@ FlexGrid::RowData &FlexGrid::writableRow(int row) {
     return *slot;
 }
 
-namespace {
-void noteFilled(quint64 *filled, int col, bool empty) {
-    const quint64 bit = quint64(1) << (col % 64);
-    if (empty)
-        filled[col / 64] &= ~bit;
-    else
-        filled[col / 64] |= bit;
+quint8 FlexGrid::nameKey(QStringView text) {
+    if (text.isEmpty())
+        return 0;
+    quint32 h = quint32(text.size());
+    for (const QChar c : text)
+        h = h * 31 + c.unicode();
+    return quint8(h % 255 + 1);
 }
-} // namespace
+
+// After a write of `text` at `col`: its filled bit, and its key when it is a name cell.
+void FlexGrid::noteFilled(RowData &r, int col, const QString &text) {
+    const quint64 bit = quint64(1) << (col % 64);
+    if (text.isEmpty())
+        r.filled[size_t(col / 64)] &= ~bit;
+    else
+        r.filled[size_t(col / 64)] |= bit;
+    const int name = col - (FirstValueCol - 1);
+    if (name >= 0 && name % 2 == 0) {
+        const std::u16string_view t =
+            ReadingCut::trim(std::u16string_view(QStringView(text).utf16(), size_t(text.size())));
+        r.nameKey[size_t(name / 2)] = nameKey(QStringView(t.data(), qsizetype(t.size())));
+    }
+}
 
 void FlexGrid::setTextAt(int row, int col, const QString &text) {
     RowData &r = writableRow(row);
@@ -107,7 +122,7 @@ void FlexGrid::setTextAt(int row, int col, const QString &text) {
         return; // unchanged: keep the stored string and tell no view
     textChars_ += text.size() - cell.size();
     cell = text;
-    noteFilled(r.filled.data(), col, text.isEmpty());
+    noteFilled(r, col, cell);
     markDirty(row, col);
     if (rules_.thresholds.empty() || col < FirstValueCol - 1)
         return;
@@ -135,7 +150,7 @@ void FlexGrid::copyTextAt(int row, int col, QStringView text) {
         return;
     textChars_ += text.size() - cell.size();
     TextBuffer::copyInto(cell, text);
-    noteFilled(r.filled.data(), col, text.isEmpty());
+    noteFilled(r, col, cell);
     markDirty(row, col);
     if (!rules_.thresholds.empty() && col >= FirstValueCol && (col - FirstValueCol) % 2 == 0)
         updateLevel(r, row, col);

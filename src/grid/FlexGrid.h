@@ -63,6 +63,17 @@ public:
         const RowData *r = rowAt(row);
         return r ? r->filled.data() : nullptr;
     }
+    // A one-byte key of each name cell (columns 3, 5, ... 129; slot k is column 3 + 2k): 0 when its text
+    // is empty or only spaces, else nameKey of the text without its surrounding spaces. Null while no
+    // cell of the row was written. Lets a search for a name read one byte a slot and compare only the
+    // texts whose key is the name's.
+    static constexpr int NameKeys = 64;
+    const quint8 *rowNameKeys(int row) const {
+        const RowData *r = rowAt(row);
+        return r ? r->nameKey.data() : nullptr;
+    }
+    // 1 to 255 for a text that is not empty (spaces included: the caller trims), 0 for an empty one.
+    static quint8 nameKey(QStringView text);
     void setForeColorAt(int row, int col, quint32 bgr);
     bool hasForeColor(int row, int col) const;
     quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set
@@ -125,6 +136,7 @@ private:
         std::array<QString, Columns> text;
         std::array<quint8, Columns> colour{};      // index into palette_, 0 = default colour
         std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
+        std::array<quint8, NameKeys> nameKey{};    // see rowNameKeys()
         std::array<quint32, ValueCols> stamp{};    // write time / 100 ms + 1 of each value cell, 0 = none
         std::array<quint16, ValueCols> unit{};     // index into units_ of each value cell, 0 = none
         // Of each value cell while there are alarm bounds: its level in the top two bits, its name's
@@ -134,6 +146,7 @@ private:
 
     const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }
     RowData &writableRow(int row);
+    static void noteFilled(RowData &r, int col, const QString &text);
     void markDirty(int row, int col);
     QVariant cellData(int row, int col, int role) const;
     // A value cell's rule: 0 not looked up yet, 1 none, k + 2 for thresholds[k]. Only the first

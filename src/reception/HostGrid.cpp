@@ -4,6 +4,10 @@
 
 #include <QtAlgorithms>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 
 void HostGrid::reset() {
@@ -59,64 +63,43 @@ int HostGrid::findRow(const QString &host) {
 }
 
 namespace {
-// The name columns 3, 5, ... 129 as bits of a row's filled words (see FlexGrid::rowFilled).
-struct NameColumns {
-    quint64 bits[FlexGrid::FilledWords] = {};
-    constexpr NameColumns() {
-        for (int c = HostGrid::FirstNameCol; c <= HostGrid::LastNameCol; c += 2)
-            bits[c / 64] |= quint64(1) << (c % 64);
+// Bit k set where key k of a row's name keys is `key`.
+quint64 slotsWithKey(const quint8 *keys, quint8 key) {
+    quint64 found = 0;
+#ifdef __SSE2__
+    const __m128i wanted = _mm_set1_epi8(char(key));
+    for (int i = 0; i < FlexGrid::NameKeys; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(keys + i));
+        found |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted)))) << i;
     }
-};
-constexpr NameColumns nameColumns;
-
-int lowestBit(const quint64 *words) {
-    for (int w = 0; w < FlexGrid::FilledWords; ++w)
-        if (words[w])
-            return w * 64 + int(qCountTrailingZeroBits(words[w]));
-    return 0;
-}
-
-int highestBit(const quint64 *words) {
-    for (int w = FlexGrid::FilledWords - 1; w >= 0; --w)
-        if (words[w])
-            return w * 64 + 63 - int(qCountLeadingZeroBits(words[w]));
-    return 0;
+#else
+    for (int i = 0; i < FlexGrid::NameKeys; ++i)
+        found |= quint64(keys[i] == key) << i;
+#endif
+    return found;
 }
 } // namespace
 
 // The slot for a sensor: the last one whose trimmed name equals `wanted`, else the first empty one.
 // Every name column counts: a matching name right of an empty slot wins over the empty slot, and an
-// empty tag matches every empty slot, so it lands in the last one. Only the names that are there are
-// read, from the right, so that the first match met is the last one and ends the search; the empty
-// columns come from the grid's filled bits.
+// empty tag matches every empty slot, so it lands in the last one. Only the names whose key is the
+// wanted one's are read, from the right, so that the first match met is the last one.
 int HostGrid::findSlot(int row, QStringView wanted) const {
-    const QString *cells = grid_.rowTexts(row);
-    if (!cells)
+    const quint8 *keys = grid_.rowNameKeys(row);
+    if (!keys)
         return wanted.isEmpty() ? LastNameCol : FirstNameCol;
-    const quint64 *filled = grid_.rowFilled(row);
-    quint64 empty[FlexGrid::FilledWords];
-    for (int w = 0; w < FlexGrid::FilledWords; ++w)
-        empty[w] = nameColumns.bits[w] & ~filled[w];
-    for (int w = FlexGrid::FilledWords - 1; w >= 0; --w) {
-        for (quint64 names = nameColumns.bits[w] & filled[w]; names;) {
-            const int bit = 63 - int(qCountLeadingZeroBits(names));
-            names &= ~(quint64(1) << bit);
-            const QString &text = cells[w * 64 + bit];
-            // Names are stored as one space and the trimmed name: then the trimmed text is all but the
-            // first character, found without a scan.
-            const QChar *c = text.constData();
-            const qsizetype n = text.size();
-            const QStringView cell =
-                c[0] == QLatin1Char(' ') && n > 1 && c[1] != QLatin1Char(' ') && c[n - 1] != QLatin1Char(' ')
-                    ? QStringView(c + 1, n - 1)
-                    : ReadingParser::trim(text);
-            if (cell.isEmpty())
-                empty[w] |= quint64(1) << bit; // only spaces: an empty slot
-            else if (TextBuffer::same(cell, wanted))
-                return w * 64 + bit;
-        }
+    const quint8 key = FlexGrid::nameKey(wanted);
+    const quint64 empty = slotsWithKey(keys, 0);
+    if (key == 0)
+        return empty ? FirstNameCol + 2 * (63 - int(qCountLeadingZeroBits(empty))) : 0;
+    const QString *cells = grid_.rowTexts(row);
+    for (quint64 found = slotsWithKey(keys, key); found;) {
+        const int slot = 63 - int(qCountLeadingZeroBits(found));
+        found &= ~(quint64(1) << slot);
+        if (TextBuffer::same(ReadingParser::trim(cells[FirstNameCol + 2 * slot]), wanted))
+            return FirstNameCol + 2 * slot;
     }
-    return wanted.isEmpty() ? highestBit(empty) : lowestBit(empty);
+    return empty ? FirstNameCol + 2 * int(qCountTrailingZeroBits(empty)) : 0;
 }
 
 const QString &HostGrid::poolName(const QString &name) {
@@ -159,7 +142,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
 
     sensorcol_ = findSlot(row, ReadingParser::trim(reading.sensorname));
     if (sensorcol_ == 0)
-        return; // all 64 slots hold other sensors
+        return; // all 64 found hold other sensors
     // The name cell is rewritten only when the name differs, the others always.
     const qsizetype grow = reading.sensorname.size() - grid_.textAt(row, sensorcol_).size() +
                            reading.sensorvalue.size() - grid_.textAt(row, sensorcol_ + 1).size() +

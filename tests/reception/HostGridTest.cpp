@@ -131,6 +131,30 @@ private slots:
         QTEST(hosts->hostcount(), "hostCount");
     }
 
+    // Names whose one-byte keys are equal are still told apart by their text, whichever comes first,
+    // and the key of a cell follows a write from outside.
+    void namesOfOneKeyKeepTheirSlots() {
+        QHash<quint8, QString> byKey;
+        QString a, b;
+        for (int i = 0; b.isEmpty(); ++i) {
+            const QString name = u"S"_s + QString::number(i);
+            const quint8 key = FlexGrid::nameKey(name);
+            if (byKey.contains(key))
+                a = byKey[key], b = name;
+            byKey.insert(key, name);
+        }
+        store(u"H| %1| 1 "_s.arg(a));
+        store(u"H| %1| 2 "_s.arg(b));
+        store(u"H| %1| 3 "_s.arg(a));
+        QCOMPARE(cell(1, 4), u" 3 "_s);
+        QCOMPARE(cell(1, 6), u" 2 "_s);
+        grid->setTextAt(1, 3, u"  "_s); // only spaces: an empty slot again, which the first new name takes
+        store(u"H| %1| 4 "_s.arg(b));
+        store(u"H| New| 5 "_s);
+        QCOMPARE(cell(1, 6), u" 4 "_s);
+        QCOMPARE(cell(1, 3), u" New"_s);
+    }
+
     // The grid's text count is the sum of its cells' sizes (also after rows are cut), and a sensor name is
     // stored once for all hosts.
     void textCountAndNamePoolAgreeWithAScan() {
