@@ -1,6 +1,7 @@
 #include "core/ReadingCut.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -63,14 +64,19 @@ std::size_t strictPriority(View t) {
 constexpr char16_t Months[12][4] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
                                     u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
 
+// Three characters as one number, for comparing a month name in one step.
+constexpr std::uint64_t packed3(const char16_t *c) {
+    return std::uint64_t(c[0]) | std::uint64_t(c[1]) << 16 | std::uint64_t(c[2]) << 32;
+}
+
 // A BSD time stamp and its space, "Sep  9 20:04:58 ", at `at`.
 bool bsdStampAt(View t, std::size_t at) {
     if (at + 16 > t.size())
         return false;
-    const View month = t.substr(at, 3);
+    const std::uint64_t month = packed3(t.data() + at);
     bool named = false;
     for (const auto &m : Months)
-        named = named || month == View(m, 3);
+        named = named || month == packed3(m);
     return named && t[at + 3] == u' ' && (t[at + 4] == u' ' || isDigit(t[at + 4])) && isDigit(t[at + 5]) &&
            t[at + 6] == u' ' && digitsAt(t, at + 7, 2) && t[at + 9] == u':' && digitsAt(t, at + 10, 2) &&
            t[at + 12] == u':' && digitsAt(t, at + 13, 2) && t[at + 15] == u' ';
