@@ -148,8 +148,7 @@ private slots:
             store(u"H| %1| %2 "_s.arg(name).arg(++value));
         QCOMPARE(cell(1, 4) + cell(1, 6) + cell(1, 8), u" 3  2 "_s);
         grid->setTextAt(1, 3, u"  "_s); // only spaces: an empty slot again, which the first new name takes
-        for (const QString &r : {u"H| %1| 4 "_s.arg(b), u"H| New| 5 "_s})
-            store(r);
+        store(u"H| %1| 4 "_s.arg(b)), store(u"H| New| 5 "_s);
         QCOMPARE(cell(1, 3) + cell(1, 6), u" New 4 "_s);
     }
 
