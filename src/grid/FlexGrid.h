@@ -63,11 +63,10 @@ public:
         const RowData *r = rowAt(row);
         return r ? r->filled.data() : nullptr;
     }
-    // A one-byte key of each name cell (columns 3, 5, ... 129; slot k is column 3 + 2k): 0 when its text
-    // is empty or only spaces, else nameKey of the text without its surrounding spaces. Null while no
-    // cell of the row was written. Lets a search for a name read one byte a slot and compare only the
-    // texts whose key is the name's.
-    static constexpr int NameKeys = 64;
+    // A one-byte key of each name cell (ValueCols of them: key k is column 3 + 2k, the name of value
+    // column 4 + 2k): 0 when its text is empty or only spaces, else nameKey of the text without its
+    // surrounding spaces. Null while no cell of the row was written. Lets a search for a name read one
+    // byte a slot and compare only the texts whose key is the name's.
     const quint8 *rowNameKeys(int row) const {
         const RowData *r = rowAt(row);
         return r ? r->nameKey.data() : nullptr;
@@ -136,7 +135,7 @@ private:
         std::array<QString, Columns> text;
         std::array<quint8, Columns> colour{};      // index into palette_, 0 = default colour
         std::array<quint64, FilledWords> filled{}; // the non-empty texts, see rowFilled()
-        std::array<quint8, NameKeys> nameKey{};    // see rowNameKeys()
+        std::array<quint8, ValueCols> nameKey{};   // see rowNameKeys()
         std::array<quint32, ValueCols> stamp{};    // write time / 100 ms + 1 of each value cell, 0 = none
         std::array<quint16, ValueCols> unit{};     // index into units_ of each value cell, 0 = none
         // Of each value cell while there are alarm bounds: its level in the top two bits, its name's

@@ -63,17 +63,19 @@ int HostGrid::findRow(const QString &host) {
 }
 
 namespace {
+static_assert(FlexGrid::ValueCols == 64, "a row's name keys fit one 64-bit mask");
+
 // Bit k set where key k of a row's name keys is `key`.
 quint64 slotsWithKey(const quint8 *keys, quint8 key) {
     quint64 found = 0;
 #ifdef __SSE2__
     const __m128i wanted = _mm_set1_epi8(char(key));
-    for (int i = 0; i < FlexGrid::NameKeys; i += 16) {
+    for (int i = 0; i < FlexGrid::ValueCols; i += 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(keys + i));
         found |= quint64(quint16(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted)))) << i;
     }
 #else
-    for (int i = 0; i < FlexGrid::NameKeys; ++i)
+    for (int i = 0; i < FlexGrid::ValueCols; ++i)
         found |= quint64(keys[i] == key) << i;
 #endif
     return found;
@@ -142,7 +144,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
 
     sensorcol_ = findSlot(row, ReadingParser::trim(reading.sensorname));
     if (sensorcol_ == 0)
-        return; // all 64 found hold other sensors
+        return; // all 64 slots hold other sensors
     // The name cell is rewritten only when the name differs, the others always.
     const qsizetype grow = reading.sensorname.size() - grid_.textAt(row, sensorcol_).size() +
                            reading.sensorvalue.size() - grid_.textAt(row, sensorcol_ + 1).size() +
