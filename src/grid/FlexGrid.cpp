@@ -1,6 +1,5 @@
 #include "grid/FlexGrid.h"
 
-#include "core/ReadingCut.h"
 #include "text/TextBuffer.h"
 
 #include <QBrush>
@@ -108,11 +107,8 @@ void FlexGrid::noteFilled(RowData &r, int col, const QString &text) {
     else
         r.filled[size_t(col / 64)] |= bit;
     const int name = col - (FirstValueCol - 1);
-    if (name >= 0 && name % 2 == 0) {
-        const std::u16string_view t =
-            ReadingCut::trim(std::u16string_view(QStringView(text).utf16(), size_t(text.size())));
-        r.nameKey[size_t(name / 2)] = nameKey(QStringView(t.data(), qsizetype(t.size())));
-    }
+    if (name >= 0 && name % 2 == 0)
+        r.nameKey[size_t(name / 2)] = nameKey(TextBuffer::trimSpaces(text));
 }
 
 void FlexGrid::setTextAt(int row, int col, const QString &text) {

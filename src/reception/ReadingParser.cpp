@@ -58,8 +58,7 @@ void keepPart(QString &field, QStringView part) {
 } // namespace
 
 QStringView ReadingParser::trim(QStringView text) {
-    const std::u16string_view t = ReadingCut::trim(std::u16string_view(text.utf16(), size_t(text.size())));
-    return QStringView(t.data(), qsizetype(t.size()));
+    return TextBuffer::trimSpaces(text);
 }
 
 void ReadingParser::parseudp() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ReadingCut.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -46,6 +48,13 @@ inline void copyInto(QString &target, QStringView text) {
     if (target.size() != text.size())
         target.resize(text.size());
     std::copy(text.begin(), text.end(), target.data());
+}
+
+// Spaces (U+0020 only) removed from both ends, as the reading's fields are cut; tabs and other white
+// space stay.
+inline QStringView trimSpaces(QStringView text) {
+    const std::u16string_view t = ReadingCut::trim(std::u16string_view(text.utf16(), size_t(text.size())));
+    return QStringView(t.data(), qsizetype(t.size()));
 }
 
 } // namespace TextBuffer
