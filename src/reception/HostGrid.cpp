@@ -91,16 +91,19 @@ int HostGrid::findSlot(int row, QStringView wanted) const {
     if (!keys)
         return wanted.isEmpty() ? LastNameCol : FirstNameCol;
     const quint8 key = FlexGrid::nameKey(wanted);
-    const quint64 empty = slotsWithKey(keys, 0);
-    if (key == 0)
+    if (key == 0) {
+        const quint64 empty = slotsWithKey(keys, 0);
         return empty ? FirstNameCol + 2 * (63 - int(qCountLeadingZeroBits(empty))) : 0;
+    }
     const QString *cells = grid_.rowTexts(row);
     for (quint64 found = slotsWithKey(keys, key); found;) {
         const int slot = 63 - int(qCountLeadingZeroBits(found));
         found &= ~(quint64(1) << slot);
-        if (TextBuffer::same(ReadingParser::trim(cells[FirstNameCol + 2 * slot]), wanted))
+        if (TextBuffer::same(TextBuffer::trimSpaces(cells[FirstNameCol + 2 * slot]), wanted))
             return FirstNameCol + 2 * slot;
     }
+    // A new name: the empty slots are looked for only now.
+    const quint64 empty = slotsWithKey(keys, 0);
     return empty ? FirstNameCol + 2 * int(qCountTrailingZeroBits(empty)) : 0;
 }
 
