@@ -379,7 +379,9 @@ bool UdpSocket::Bind(const QString &portText, QString *error) {
 void UdpSocket::deliver(QByteArrayView datagram) {
     delivering_ = true;
     current_ = datagram;
-    emit DataArrival(int(datagram.size()));
+    if (receiver_)
+        receiver_->dataArrival(int(datagram.size()));
+    emit DataArrival(int(datagram.size())); // next to nothing while nothing is connected
     current_ = QByteArrayView();
     sender_ = SenderAddress();
     delivering_ = false;

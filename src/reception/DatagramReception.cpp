@@ -6,8 +6,12 @@
 
 DatagramReception::DatagramReception(UdpSocket &socket, FlexGrid &grid, QObject *parent)
     : QObject(parent), hostGrid(grid), socket_(socket), grid_(grid), frame_(this) {
-    connect(&socket_, &UdpSocket::DataArrival, this, &DatagramReception::DudUDP_DataArrival);
+    socket_.setReceiver(this);
     connect(&frame_, &FrameTimer::fires, this, &DatagramReception::countersChanged);
+}
+
+DatagramReception::~DatagramReception() {
+    socket_.setReceiver(nullptr);
 }
 
 void DatagramReception::DudUDP_DataArrival(int) {

@@ -2,6 +2,7 @@
 
 #include "grid/FrameTimer.h"
 #include "net/AllowList.h"
+#include "net/UdpSocket.h"
 #include "reception/HostGrid.h"
 #include "reception/ReadingParser.h"
 #include "reception/TrafficCounter.h"
@@ -10,15 +11,15 @@
 #include <QObject>
 
 class FlexGrid;
-class UdpSocket;
 
 // Where a reading enters the program: for every datagram the socket delivers, the text goes into the
 // reading fields, both traffic counters advance, and the reading is parsed and stored in the grid.
 // Views learn of changed counters through countersChanged(), at most once per display frame.
-class DatagramReception : public QObject {
+class DatagramReception : public QObject, private UdpSocket::Receiver {
     Q_OBJECT
 public:
     DatagramReception(UdpSocket &socket, FlexGrid &grid, QObject *parent = nullptr);
+    ~DatagramReception() override;
 
     // The socket's data-arrival handler: takes the waiting datagram and processes it.
     void DudUDP_DataArrival(int bytesTotal);
@@ -49,6 +50,8 @@ signals:
     void countersChanged();
 
 private:
+    void dataArrival(int bytesTotal) override { DudUDP_DataArrival(bytesTotal); }
+
     UdpSocket &socket_;
     FlexGrid &grid_;
     FrameTimer frame_;

@@ -23,17 +23,31 @@ class UdpSocketTest : public QObject {
 
     QUdpSocket busy; // another program's port
 
+    struct Recorder : UdpSocket::Receiver {
+        UdpSocket *socket = nullptr;
+        QList<QByteArray> got;
+        void dataArrival(int total) override {
+            QCOMPARE(total, int(socket->GetData().size()));
+            got << socket->GetData().toByteArray();
+        }
+    };
+
 private slots:
     void initTestCase() { QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0)); }
 
-    // Each datagram with its bytes and its sender, which are there only inside the handler.
+    // Each datagram with its bytes and its sender, which are there only inside the handler: to the
+    // receiver first, then to the signal's handlers.
     void deliversEachDatagramWithItsBytes() {
         UdpSocket s;
+        Recorder first;
+        first.socket = &s;
+        s.setReceiver(&first);
         QVERIFY(s.bindPort(0) && s.isBound());
         QList<QByteArray> got;
         QStringList senders;
         connect(&s, &UdpSocket::DataArrival, this, [&](int total) {
             QCOMPARE(total, int(s.GetData().size()));
+            QCOMPARE(first.got.size(), got.size() + 1);
             got << s.GetData().toByteArray();
             senders << textOf(s.sender());
         });
@@ -45,6 +59,7 @@ private slots:
         send(s.localPort(), sent[3], QHostAddress::LocalHostIPv6);
         QTRY_COMPARE(got, sent);
         QCOMPARE(senders, (QStringList{"127.0.0.1", "127.0.0.1", "127.0.0.1", "::1"}));
+        QCOMPARE(first.got, sent);
         QVERIFY(s.GetData().isEmpty());
         QCOMPARE(textOf(s.sender()), QString());
     }
