@@ -38,6 +38,10 @@ CORE_SUITE(readingShapes) {
         u"<13>2026-09-09 20:04:58 h a[b]: v=1",                      // a space for the T
         u"<13>Sep 9 20:04:58 sensor[CPU Temp]: Temp=45.0 C",         // one space before the day
         u"<13>Sep  9 20:04:58 fd00:: sensor[CPU Temp]: Temp=45.0 C", // IPv6 host ending in colons
+        u"<13>Sep  9 20:04:58 PC a[b]: v=1",                         // the tag's marks after the host
+        u"<13>Sep  9 20:04:58 host:with:many:colons: a[b]: v=1",     // colons far into the host
+        u"<13>Xan  9 20:04:58 a[b]: v=1",                            // ends as a month name does
+        u"<13>sep  9 20:04:58 a[b]: v=1",
         u"<13>Sep  9 20:04:58 OFFICE",
         u"<13>Sep  9 20:04:58",
         u"<13>sensor CPU: v=1", // the first word is no tag
@@ -55,7 +59,13 @@ CORE_SUITE(readingShapes) {
         {u"<13>Sep  9 20:04:58 sensor[CPU Temp]: v=1", Shape::NoHost},
         {u"<13>Sep 19 20:04:58 kernel: v=1", Shape::NoHost},
         {u"<12>sensor[CPU Temp]: Temp=45.0 C", Shape::Bare},
+        {u"<13>Sep  9 20:04:58 a-long-program-name[CPU Temp]: v=1", Shape::NoHost},
+        {u"<13>Sep  9 20:04:58 a-long-program-name: v=1", Shape::NoHost},
     };
     for (const auto &[text, shape] : others)
         CHECK(ReadingCut::shapeOf(text) == shape);
+    for (const char16_t *month :
+         {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"})
+        CHECK(ReadingCut::shapeOf(u"<13>" + std::u16string(month) + u" 19 20:04:58 a[b]: v=1") ==
+              Shape::NoHost);
 }
