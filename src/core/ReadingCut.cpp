@@ -180,15 +180,6 @@ std::size_t wordEnd(View t, std::size_t at) {
 }
 } // namespace
 
-View trim(View text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 namespace {
 
 // The value runs from after the first "=" of the message `d` (or from its start) to the next space or

@@ -65,7 +65,15 @@ Shape shapeOf(std::u16string_view text);
 
 Result cut(std::u16string_view text);
 
-// Spaces (U+0020 only) removed from both ends; tabs and other white space stay.
-std::u16string_view trim(std::u16string_view text);
+// Spaces (U+0020 only) removed from both ends; tabs and other white space stay. Inline: the grid's
+// name keys and the parser's fields use it several times a reading.
+inline std::u16string_view trim(std::u16string_view text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
 
 } // namespace ReadingCut
