@@ -22,6 +22,7 @@
 #include "reception/DatagramText.h"
 #include "reception/HostGrid.h"
 #include "reception/ReadingParser.h"
+#include "text/TextBuffer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -135,7 +136,7 @@ void checkCells(const FlexGrid &cells, int row) {
             expect(value.size() >= 2 && value.front() == QLatin1Char(' ') &&
                        value.back() == QLatin1Char(' ') && value.size() <= 2 + Cap,
                    "sensor value not a space, at most 255 characters and a space", row, c + 1, value);
-        const QStringView key = ReadingParser::trim(name);
+        const QStringView key = TextBuffer::trimSpaces(name);
         if (!key.isEmpty()) // an empty tag may stand in any number of slots: it counts as a free slot
             names[count++] = key;
     }
@@ -233,10 +234,10 @@ void feed(Grid &g, QByteArrayView bytes) {
 
     // The slot: the last name column already holding this name (compared without surrounding spaces),
     // else the first empty one, else none.
-    const QStringView wanted = ReadingParser::trim(next.sensorname);
+    const QStringView wanted = TextBuffer::trimSpaces(next.sensorname);
     int slot = 0;
     for (int c = HostGrid::FirstNameCol; c <= HostGrid::LastNameCol; c += 2) {
-        const QStringView cell = ReadingParser::trim(before[size_t(c)]);
+        const QStringView cell = TextBuffer::trimSpaces(before[size_t(c)]);
         if (cell == wanted)
             slot = c;
         else if (cell.isEmpty() && slot == 0)

@@ -114,7 +114,7 @@ const QString &HostGrid::poolName(const QString &name) {
     // A new name: a copy of its own (the parser goes on reusing its buffer), and a column for its
     // trimmed form unless another spelling of it came first.
     const QString text(name.constData(), name.size());
-    const QString trimmed = ReadingParser::trim(text).toString();
+    const QString trimmed = TextBuffer::trimSpaces(text).toString();
     int column = -1;
     if (!trimmed.isEmpty()) {
         column = sensorColumnOf_.value(trimmed, -1);
@@ -145,7 +145,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     const int row = hostrow_;
     grid_.setRow(row);
 
-    sensorcol_ = findSlot(row, ReadingParser::trim(reading.sensorname));
+    sensorcol_ = findSlot(row, TextBuffer::trimSpaces(reading.sensorname));
     if (sensorcol_ == 0)
         return; // all 64 slots hold other sensors
     // The name cell is rewritten only when the name differs, the others always.

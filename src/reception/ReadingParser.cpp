@@ -57,10 +57,6 @@ void keepPart(QString &field, QStringView part) {
 
 } // namespace
 
-QStringView ReadingParser::trim(QStringView text) {
-    return TextBuffer::trimSpaces(text);
-}
-
 void ReadingParser::parseudp() {
     const QStringView d = udpdata;
     const ReadingCut::Result r = ReadingCut::cut(std::u16string_view(d.utf16(), size_t(d.size())));

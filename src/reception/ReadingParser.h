@@ -36,7 +36,4 @@ public:
     bool understood = false;
 
     void parseudp();
-
-    // Spaces (U+0020 only) removed from both ends; tabs and other white space stay.
-    static QStringView trim(QStringView text);
 };
