@@ -32,9 +32,9 @@ void assignPadded(QString &field, QStringView core, bool trailingSpace) {
         field.resize(size);
     QChar *out = field.data();
     *out++ = QLatin1Char(' ');
-    out = std::copy(core.begin(), core.end(), out);
+    TextBuffer::copyChars(out, core.data(), core.size());
     if (trailingSpace)
-        *out = QLatin1Char(' ');
+        out[core.size()] = QLatin1Char(' ');
 }
 
 // Makes `field` the part `part` of its own text, in place where no one else shares the text.
@@ -51,7 +51,7 @@ void keepPart(QString &field, QStringView part) {
     }
     const qsizetype from = part.data() - field.constData();
     QChar *data = field.data();
-    std::copy(data + from, data + from + part.size(), data);
+    TextBuffer::copyChars(data, data + from, part.size());
     field.resize(part.size());
 }
 

@@ -102,6 +102,25 @@ private slots:
         QVERIFY(TextBuffer::same(QStringView(text).first(4), QStringView(text).first(4)));
     }
 
+    // Every length up to 40, into a separate buffer and within one buffer to every place before the
+    // source (a message moved to the start of its datagram's text): the characters arrive, and nothing
+    // beyond them is written.
+    void copyChars() {
+        QString source;
+        for (int i = 0; i < 90; ++i)
+            source.append(QChar(u'A' + i % 26 + (i / 26) * 0x100));
+        for (qsizetype n = 0; n <= 40; ++n) {
+            QString target(n + 2, QLatin1Char('#'));
+            TextBuffer::copyChars(target.data() + 1, source.constData() + 3, n);
+            QCOMPARE(target, QLatin1Char('#') + source.mid(3, n) + QLatin1Char('#'));
+            for (qsizetype shift = 1; shift <= 45; ++shift) {
+                QString moved = source;
+                TextBuffer::copyChars(moved.data() + 2, moved.constData() + 2 + shift, n);
+                QCOMPARE(moved, source.left(2) + source.mid(2 + shift, n) + source.mid(2 + n));
+            }
+        }
+    }
+
     // Lines, quotes, spaces, further fields, a comma in a port and too few fields are read through the
     // settings file at start-up and in its own tests.
     void fields_data() {
