@@ -90,15 +90,6 @@ FlexGrid::RowData &FlexGrid::writableRow(int row) {
     return *slot;
 }
 
-quint8 FlexGrid::nameKey(QStringView text) {
-    if (text.isEmpty())
-        return 0;
-    quint32 h = quint32(text.size());
-    for (const QChar c : text)
-        h = h * 31 + c.unicode();
-    return quint8(h % 255 + 1);
-}
-
 // After a write of `text` at `col`: its filled bit, and its key when it is a name cell.
 void FlexGrid::noteFilled(RowData &r, int col, const QString &text) {
     const quint64 bit = quint64(1) << (col % 64);

@@ -2,6 +2,7 @@
 
 #include "grid/FrameTimer.h"
 #include "rules/Rules.h"
+#include "text/TextBuffer.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -72,7 +73,9 @@ public:
         return r ? r->nameKey.data() : nullptr;
     }
     // 1 to 255 for a text that is not empty (spaces included: the caller trims), 0 for an empty one.
-    static quint8 nameKey(QStringView text);
+    static quint8 nameKey(QStringView text) {
+        return text.isEmpty() ? 0 : quint8(TextBuffer::quickHash(text) % 255 + 1);
+    }
     void setForeColorAt(int row, int col, quint32 bgr);
     bool hasForeColor(int row, int col) const;
     quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set

@@ -19,8 +19,8 @@ void HostGrid::reset() {
     pool_.clear();
     sensorColumns_.clear();
     sensorColumnOf_.clear();
-    lastHost_.clear();
-    lastRow_ = 0;
+    for (RecentHost &r : recent_)
+        r = RecentHost();
 }
 
 void HostGrid::writeHeaderRow() {
@@ -51,13 +51,15 @@ void HostGrid::addNewRow(const ReadingParser &reading) {
 }
 
 int HostGrid::findRow(const QString &host) {
-    if (lastRow_ > 0 && TextBuffer::same(host, lastHost_))
-        return lastRow_;
+    RecentHost &recent = recent_[size_t(TextBuffer::quickHash(host) >> 55)];
+    static_assert(RecentSlots == 512, "the top nine bits of the hash choose the slot");
+    if (recent.row > 0 && TextBuffer::same(host, recent.host))
+        return recent.row;
     const int row = rowOf(host);
     if (row > 0) {
         // A copy of our own: the parser reuses its buffer when no one shares it.
-        TextBuffer::copyInto(lastHost_, host);
-        lastRow_ = row;
+        TextBuffer::copyInto(recent.host, host);
+        recent.row = row;
     }
     return row;
 }

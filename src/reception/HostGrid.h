@@ -63,9 +63,14 @@ private:
     int sensorcol_ = 0;
     qint64 budget_ = TextBudget;
     QHash<QString, int> index_; // host name -> row, in step with column 0
-    // The host of the previous reading and its row: readings come in bursts from one host.
-    QString lastHost_;
-    int lastRow_ = 0;
+    // Hosts met lately and their rows, by a quick hash of the name: a look-up of the index per reading
+    // costs more than the rest of finding the row. Filled from the index, emptied with it.
+    struct RecentHost {
+        QString host;
+        int row = 0;
+    };
+    static constexpr int RecentSlots = 512;
+    std::vector<RecentHost> recent_ = std::vector<RecentHost>(RecentSlots);
     // Sensor names as stored in the grid: a fleet reports the same names on every host, and one copy
     // of each serves them all. names_ maps a stored name to its place in pool_.
     struct PooledName {

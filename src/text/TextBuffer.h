@@ -89,6 +89,30 @@ inline bool same(QStringView a, QStringView b) {
     return diff == 0 && (differs(bytes - 16) | differs(bytes - 8)) == 0;
 }
 
+// A hash of a short text for the per-datagram look-ups, in a few independent steps rather than one
+// per character: texts of up to sixteen characters count with every character, longer ones with their
+// first and last eight and their length.
+inline std::uint64_t quickHash(QStringView text) {
+    const qsizetype n = text.size();
+    const auto *p = reinterpret_cast<const char *>(text.data());
+    const size_t bytes = size_t(n) * sizeof(QChar);
+    const auto word = [p](size_t at) {
+        std::uint64_t w;
+        std::memcpy(&w, p + at, sizeof w);
+        return w;
+    };
+    std::uint64_t h = std::uint64_t(n) * 0x9E3779B97F4A7C15u;
+    if (n >= 4) {
+        h += word(0) * 0xC2B2AE3D27D4EB4Fu + word(bytes - 8) * 0x165667B19E3779F9u;
+        if (n > 8)
+            h += word(8) * 0xD6E8FEB86659FD93u + word(bytes - 16) * 0x27D4EB2F165667C5u;
+    } else {
+        for (qsizetype i = 0; i < n; ++i)
+            h = (h + text[i].unicode()) * 0xC2B2AE3D27D4EB4Fu;
+    }
+    return h ^ (h >> 29);
+}
+
 // Makes `target` a copy of `text`: in `target`'s own buffer when no other string shares it (so no
 // allocation once the buffer has grown), else in a new one, leaving the shared text as it was. `text`
 // must not point into `target`.

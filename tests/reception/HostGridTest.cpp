@@ -11,8 +11,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// A list of entries split at "/"; "N*entry" stands for N entries, with %i the number 0 to N-1, %n the
-// name column of slot %i and %v its value column.
+// A list of entries split at "/"; "N*entry" stands for N entries, with %i the number 0 to N-1, %r the
+// row of the %i-th host, %n the name column of slot %i and %v its value column.
 QStringList expanded(const QString &list) {
     QStringList out;
     for (const QString &e : list.split(u'/')) {
@@ -21,6 +21,7 @@ QStringList expanded(const QString &list) {
         for (int i = 0; i < (repeated ? n : 1); ++i)
             out << QString(repeated ? e.section(u'*', 1) : e)
                        .replace(u"%i"_s, QString::number(i))
+                       .replace(u"%r"_s, QString::number(i + 1))
                        .replace(u"%n"_s, QString::number(3 + 2 * i))
                        .replace(u"%v"_s, QString::number(4 + 2 * i));
     }
@@ -84,6 +85,8 @@ private slots:
             "1,5= B/1,129= /1,130= e ", 5, 1);
         row("once every other slot is taken, a new name takes the empty tag's",
             "63*H| F%i| x /H| | e /H| Last| z ", "1,127= F62/1,129= Last/1,130= z ", 129, 1);
+        row("many hosts, each met again, keep their rows", "2000*h%i| A| 1 /2000*h%i| A| 2 /h7| B| 3 ",
+            "2000*%r,0=h%i/2000*%r,4= 2 /8,6= 3 ", 5, 2000);
         row("hosts beyond the last row are dropped", "32767*%i| A| 1 /one too many| A| 1 /5| A| still ",
             "32767,0=32766/6,4= still ", 3, HostGrid::MaxHosts);
         // Past its text bound the grid takes no reading that would grow it; the others still land.
