@@ -165,6 +165,9 @@ MainForm::MainForm(QWidget *parent)
 }
 
 MainForm::~MainForm() {
+    // Hidden while the grid and the reception still exist: the window's base would hide its children
+    // only after they are gone, and hiding the views lays them out, which reads the grid.
+    hide();
     tray.remove();
     // Nothing may reach the dialog's context after the window is gone.
     if (frmOptions::instance())

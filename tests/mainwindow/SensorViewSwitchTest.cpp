@@ -64,6 +64,21 @@ private slots:
         view->CopyMenu->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("3\t2\n"));
     }
+
+    // A window destroyed while shown hides itself, and so its views, before its grid goes: hiding the
+    // By Sensor view lays out its host column, which reads the grid's host names.
+    void shownWindowIsHiddenBeforeItsGridGoes() {
+        auto *form = new MainForm;
+        load(*form, true);
+        form->sensorView->showBySensor(true);
+        feed(*form, {"a|T|1", "b|U|2"});
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QVERIFY(form->sensorView->table()->isVisible());
+        bool shownAtGridEnd = true;
+        connect(&form->grid, &QObject::destroyed, this, [&] { shownAtGridEnd = form->isVisible(); });
+        delete form;
+        QVERIFY(!shownAtGridEnd);
+    }
 };
 ZARARE_TEST(SensorViewSwitchTest)
 #include "SensorViewSwitchTest.moc"
