@@ -19,8 +19,7 @@ void HostGrid::reset() {
     pool_.clear();
     sensorColumns_.clear();
     sensorColumnOf_.clear();
-    for (RecentHost &r : recent_)
-        r = RecentHost();
+    recent_.fill(RecentHost());
 }
 
 void HostGrid::writeHeaderRow() {
@@ -51,8 +50,7 @@ void HostGrid::addNewRow(const ReadingParser &reading) {
 }
 
 int HostGrid::findRow(const QString &host) {
-    RecentHost &recent = recent_[size_t(TextBuffer::quickHash(host) >> 55)];
-    static_assert(RecentSlots == 512, "the top nine bits of the hash choose the slot");
+    RecentHost &recent = recent_[size_t(TextBuffer::quickHash(host) >> (64 - RecentBits))];
     if (recent.row > 0 && TextBuffer::same(host, recent.host))
         return recent.row;
     const int row = rowOf(host);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <vector>
 
 // The rules that store readings in the grid: one row per host in order of first arrival (column 0 the
@@ -69,8 +70,8 @@ private:
         QString host;
         int row = 0;
     };
-    static constexpr int RecentSlots = 512;
-    std::vector<RecentHost> recent_ = std::vector<RecentHost>(RecentSlots);
+    static constexpr int RecentBits = 9; // the top bits of the hash choose the place
+    std::array<RecentHost, 1 << RecentBits> recent_;
     // Sensor names as stored in the grid: a fleet reports the same names on every host, and one copy
     // of each serves them all. names_ maps a stored name to its place in pool_.
     struct PooledName {
