@@ -1,5 +1,6 @@
 #include "net/SenderAddress.h"
 
+#include <cstddef>
 #include <cstring>
 
 #ifdef _WIN32
@@ -57,24 +58,32 @@ SenderAddress SenderAddress::v6(const std::uint8_t (&networkOrder)[16]) {
 }
 
 SenderAddress SenderAddress::fromSockaddr(const sockaddr *address) {
-    if (!address)
-        return {};
-    if (address->sa_family == AF_INET) {
-        sockaddr_in in;
-        std::memcpy(&in, address, sizeof in);
-        SenderAddress a;
-        a.family = V4;
-        std::memcpy(a.bytes, &in.sin_addr, 4);
-        return a;
+    SenderAddress a;
+    a.assign(address);
+    return a;
+}
+
+void SenderAddress::assign(const sockaddr *address) {
+    // The address bytes are read where they lie and written straight into this one. A copy of the
+    // whole structure, or a returned address copied again, makes the processor wait for the stores
+    // just made before it can read them back: several nanoseconds a datagram.
+    const auto *raw = reinterpret_cast<const unsigned char *>(address);
+    const int from = address ? address->sa_family : AF_UNSPEC;
+    if (from == AF_INET6) {
+        const unsigned char *in6 = raw + offsetof(sockaddr_in6, sin6_addr);
+        if (std::memcmp(in6, MappedPrefix, sizeof MappedPrefix) != 0) {
+            family = V6;
+            std::memcpy(bytes, in6, 16);
+            return;
+        }
+        raw = in6 + 12 - offsetof(sockaddr_in, sin_addr); // the IPv4 address it carries
+    } else if (from != AF_INET) {
+        *this = SenderAddress();
+        return;
     }
-    if (address->sa_family == AF_INET6) {
-        sockaddr_in6 in6;
-        std::memcpy(&in6, address, sizeof in6);
-        std::uint8_t raw[16];
-        std::memcpy(raw, &in6.sin6_addr, 16);
-        return v6(raw);
-    }
-    return {};
+    family = V4;
+    std::memcpy(bytes, raw + offsetof(sockaddr_in, sin_addr), 4);
+    std::memset(bytes + 4, 0, 12);
 }
 
 std::size_t SenderAddress::text(char16_t *out) const {

@@ -19,6 +19,8 @@ struct SenderAddress {
 
     // From a sockaddr_in or sockaddr_in6; anything else (or null) gives Unknown.
     static SenderAddress fromSockaddr(const sockaddr *address);
+    // The same, written into this one in place (the receive loop's way, once a datagram).
+    void assign(const sockaddr *address);
     static SenderAddress v4(std::uint32_t hostOrder);
     static SenderAddress v6(const std::uint8_t (&networkOrder)[16]);
 

@@ -204,8 +204,7 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
             const int fdAtStart = b.fd;
             for (int i = 0; i < n && b.fd == fdAtStart; ++i) {
                 msghdr &h = b.msgs[i].msg_hdr;
-                sender_ = h.msg_namelen > 0 ? SenderAddress::fromSockaddr(static_cast<sockaddr *>(h.msg_name))
-                                            : SenderAddress();
+                sender_.assign(h.msg_namelen > 0 ? static_cast<const sockaddr *>(h.msg_name) : nullptr);
                 deliver(QByteArrayView(static_cast<const char *>(b.iov[i].iov_base),
                                        qsizetype(b.msgs[i].msg_len)));
             }

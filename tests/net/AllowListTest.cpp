@@ -4,12 +4,50 @@
 
 #include <QHostAddress>
 #include <QTest>
+#include <QtEndian>
+
+#include <cstring>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
 
 namespace {
 // An IPv4-mapped IPv6 address comes out as IPv4.
 SenderAddress senderOf(const QHostAddress &a) {
     return a.protocol() == QAbstractSocket::IPv4Protocol ? SenderAddress::v4(a.toIPv4Address())
                                                          : SenderAddress::v6(a.toIPv6Address().c);
+}
+
+// The address as the receive loop reads it: from the socket's sockaddr, into the value that held the
+// previous datagram's sender (here one with every byte set, none of which may stay).
+SenderAddress viaSockaddr(const QHostAddress &a) {
+    sockaddr_storage storage{};
+    if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+        sockaddr_in in{};
+        in.sin_family = AF_INET;
+        const quint32 networkOrder = qToBigEndian(a.toIPv4Address());
+        std::memcpy(&in.sin_addr, &networkOrder, 4);
+        std::memcpy(&storage, &in, sizeof in);
+    } else {
+        sockaddr_in6 in6{};
+        in6.sin6_family = AF_INET6;
+        std::memcpy(&in6.sin6_addr, a.toIPv6Address().c, 16);
+        std::memcpy(&storage, &in6, sizeof in6);
+    }
+    std::uint8_t stale[16];
+    std::memset(stale, 0xFF, sizeof stale);
+    SenderAddress out = SenderAddress::v6(stale);
+    out.assign(reinterpret_cast<const sockaddr *>(&storage));
+    return out;
+}
+
+bool operator==(const SenderAddress &a, const SenderAddress &b) {
+    return a.family == b.family && std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
 }
 } // namespace
 
@@ -27,7 +65,23 @@ private slots:
     }
     void senderText() {
         QFETCH(QString, address);
-        QTEST(textOf(senderOf(QHostAddress(address))), "text");
+        const SenderAddress sender = senderOf(QHostAddress(address));
+        QTEST(textOf(sender), "text");
+        QVERIFY(viaSockaddr(QHostAddress(address)) == sender);
+    }
+
+    // A datagram whose sender is not an internet address (or not given) has no sender, whatever the
+    // one before it had.
+    void senderOfOtherFamilies() {
+        sockaddr_storage other{};
+        other.ss_family = AF_UNSPEC;
+        for (const sockaddr *address :
+             {reinterpret_cast<const sockaddr *>(&other), (const sockaddr *)nullptr}) {
+            SenderAddress sender = SenderAddress::v4(0xC0000207);
+            sender.assign(address);
+            QVERIFY(sender == SenderAddress());
+            QVERIFY(SenderAddress::fromSockaddr(address) == SenderAddress());
+        }
     }
 
     // The message for each network; %1 stands for the network as written.
