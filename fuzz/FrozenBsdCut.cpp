@@ -4,6 +4,7 @@
 #include "FrozenBsdCut.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -41,7 +42,7 @@ View cut(View text, std::size_t start, std::size_t length) {
 }
 
 Slice sliceOf(View whole, View part) {
-    return {std::size_t(part.data() - whole.data()), part.size()};
+    return {std::uint32_t(part.data() - whole.data()), std::uint32_t(part.size())};
 }
 } // namespace
 

@@ -34,8 +34,13 @@ View cut(View text, std::size_t start, std::size_t length) {
     return text.substr(begin, length);
 }
 
+// Offsets within a text of at most MaxText characters.
+Slice sliceAt(std::size_t pos, std::size_t len) {
+    return {std::uint32_t(pos), std::uint32_t(len)};
+}
+
 Slice sliceOf(View whole, View part) {
-    return {std::size_t(part.data() - whole.data()), part.size()};
+    return sliceAt(std::size_t(part.data() - whole.data()), part.size());
 }
 
 bool isDigit(char16_t c) {
@@ -169,7 +174,7 @@ void makeDate(View t, std::size_t at, Result &r) {
     r.madeDate[4] = t[at + 8] == u'0' ? u' ' : t[at + 8];
     r.madeDate[5] = t[at + 9];
     r.dateMade = true;
-    r.time = {at + 11, 8};
+    r.time = sliceAt(at + 11, 8);
 }
 
 // The end of the word at `at`: the first space at or after it, or the end of the text.
@@ -242,7 +247,7 @@ void cut5424(View t, std::size_t at, Result &r) {
         r.hostFromSender = true;
     } else {
         r.hasHost = true;
-        r.host = {i, std::min(e - i, Cap)};
+        r.host = sliceAt(i, std::min(e - i, Cap));
     }
 
     i = std::min(e + 1, t.size());
@@ -283,8 +288,8 @@ void cutBsdLike(View t, std::size_t at, Shape shape, Result &r) {
         makeDate(t, i, r);
         i += n + 1;
     } else if (shape == Shape::NoHost) {
-        r.date = {i, 6};
-        r.time = {i + 7, 8};
+        r.date = sliceAt(i, 6);
+        r.time = sliceAt(i + 7, 8);
         i += 16;
     } else {
         r.stampFromClock = true;
@@ -295,7 +300,7 @@ void cutBsdLike(View t, std::size_t at, Shape shape, Result &r) {
         const std::size_t e = wordEnd(t, i);
         if (e < t.size()) {
             r.hasHost = true;
-            r.host = {i, std::min(e - i, Cap)};
+            r.host = sliceAt(i, std::min(e - i, Cap));
             i = e + 1;
         }
     } else {
@@ -323,10 +328,12 @@ Shape shapeAfter(View t, std::size_t p) {
 } // namespace
 
 Shape shapeOf(View t) {
+    t = t.substr(0, MaxText);
     return shapeAfter(t, strictPriority(t));
 }
 
 Result cut(View text) {
+    text = text.substr(0, MaxText); // every slice's offset fits its 32 bits
     Result r;
     const std::size_t priority = strictPriority(text);
     r.shape = shapeAfter(text, priority);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // Where the fields of a reading lie in its text. A BSD-syslog reading such as
@@ -21,9 +22,14 @@ namespace ReadingCut {
 
 constexpr std::size_t Cap = 255;
 
+// Offsets of 32 bits: a datagram is at most 64 KiB, and a cut reads no further than MaxText
+// characters. A small result is cleared with a few stores, where a large one takes a string
+// instruction that costs more than the whole cut on some processors.
+constexpr std::size_t MaxText = 0xFFFFFFFFu;
+
 struct Slice {
-    std::size_t pos = 0; // offset into the text the cut was made on
-    std::size_t len = 0;
+    std::uint32_t pos = 0; // offset into the text the cut was made on
+    std::uint32_t len = 0;
 };
 
 enum class Shape {
@@ -43,8 +49,8 @@ enum class Shape {
 struct Result {
     Slice date;
     Slice time;
-    bool hasHost = false;   // false: no space after the time stamp, the previous host stays
     Slice host;             // without surrounding spaces
+    bool hasHost = false;   // false: no space after the time stamp, the previous host stays
     bool hasSensor = false; // false: no bracketed tag, the previous sensor name stays
     Slice sensor;           // the tag text without surrounding spaces
     Slice value;            // without surrounding spaces
