@@ -18,10 +18,18 @@ std::size_t find(View text, char16_t marker, std::size_t from = 1) {
     std::size_t i = from - 1;
 #ifdef __SSE2__
     const __m128i wanted = _mm_set1_epi16(short(marker));
-    for (; i + 8 <= text.size(); i += 8) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + i));
-        if (const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(chunk, wanted)))
-            return i + std::size_t(__builtin_ctz(unsigned(hits))) / 2 + 1;
+    const auto hitsAt = [&](std::size_t at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
+        return unsigned(_mm_movemask_epi8(_mm_cmpeq_epi16(chunk, wanted)));
+    };
+    for (; i + 8 <= text.size(); i += 8)
+        if (const unsigned hits = hitsAt(i))
+            return i + std::size_t(__builtin_ctz(hits)) / 2 + 1;
+    if (text.size() >= 8 && i < text.size()) {
+        // The last eight, overlapping the ones before: those before `i` are not looked at again.
+        const std::size_t last = text.size() - 8;
+        const unsigned hits = hitsAt(last) & (~0u << (2 * (i - last)));
+        return hits ? last + std::size_t(__builtin_ctz(hits)) / 2 + 1 : 0;
     }
 #endif
     const std::size_t at = text.find(marker, i);

@@ -71,11 +71,17 @@ void decodeInto(QByteArrayView bytes, QString &out) {
 #ifdef __SSE2__
     const __m128i zero = _mm_setzero_si128();
     int highMask = 0;
-    for (; i + 16 <= size; i += 16) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+    const auto widen16 = [&](qsizetype at) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + at));
         highMask |= _mm_movemask_epi8(chunk);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), _mm_unpacklo_epi8(chunk, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 8), _mm_unpackhi_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at + 8), _mm_unpackhi_epi8(chunk, zero));
+    };
+    for (; i + 16 <= size; i += 16)
+        widen16(i);
+    if (i > 0 && i < size) { // the last sixteen, overlapping the ones before
+        widen16(size - 16);
+        i = size;
     }
     if (highMask)
         high = 0x80;
