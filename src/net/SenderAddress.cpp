@@ -47,13 +47,7 @@ SenderAddress SenderAddress::v4(std::uint32_t hostOrder) {
 
 SenderAddress SenderAddress::v6(const std::uint8_t (&networkOrder)[16]) {
     SenderAddress a;
-    if (std::memcmp(networkOrder, MappedPrefix, sizeof MappedPrefix) == 0) {
-        a.family = V4;
-        std::memcpy(a.bytes, networkOrder + 12, 4);
-    } else {
-        a.family = V6;
-        std::memcpy(a.bytes, networkOrder, 16);
-    }
+    a.setV6(networkOrder);
     return a;
 }
 
@@ -63,27 +57,33 @@ SenderAddress SenderAddress::fromSockaddr(const sockaddr *address) {
     return a;
 }
 
+// The address bytes are read where they lie and written straight into this one. A copy of the whole
+// structure, or a returned address copied again, makes the processor wait for the stores just made
+// before it can read them back: several nanoseconds a datagram.
 void SenderAddress::assign(const sockaddr *address) {
-    // The address bytes are read where they lie and written straight into this one. A copy of the
-    // whole structure, or a returned address copied again, makes the processor wait for the stores
-    // just made before it can read them back: several nanoseconds a datagram.
-    const auto *raw = reinterpret_cast<const unsigned char *>(address);
+    const auto *raw = reinterpret_cast<const std::uint8_t *>(address);
     const int from = address ? address->sa_family : AF_UNSPEC;
-    if (from == AF_INET6) {
-        const unsigned char *in6 = raw + offsetof(sockaddr_in6, sin6_addr);
-        if (std::memcmp(in6, MappedPrefix, sizeof MappedPrefix) != 0) {
-            family = V6;
-            std::memcpy(bytes, in6, 16);
-            return;
-        }
-        raw = in6 + 12 - offsetof(sockaddr_in, sin_addr); // the IPv4 address it carries
-    } else if (from != AF_INET) {
+    if (from == AF_INET)
+        setV4(raw + offsetof(sockaddr_in, sin_addr));
+    else if (from == AF_INET6)
+        setV6(raw + offsetof(sockaddr_in6, sin6_addr));
+    else
         *this = SenderAddress();
+}
+
+void SenderAddress::setV4(const std::uint8_t *networkOrder) {
+    family = V4;
+    std::memcpy(bytes, networkOrder, 4);
+    std::memset(bytes + 4, 0, 12);
+}
+
+void SenderAddress::setV6(const std::uint8_t *networkOrder) {
+    if (std::memcmp(networkOrder, MappedPrefix, sizeof MappedPrefix) == 0) {
+        setV4(networkOrder + 12); // the IPv4 address it carries
         return;
     }
-    family = V4;
-    std::memcpy(bytes, raw + offsetof(sockaddr_in, sin_addr), 4);
-    std::memset(bytes + 4, 0, 12);
+    family = V6;
+    std::memcpy(bytes, networkOrder, 16);
 }
 
 std::size_t SenderAddress::text(char16_t *out) const {

@@ -27,4 +27,9 @@ struct SenderAddress {
     // '192.0.2.7', or IPv6 in its shortest form ('fd00::7', lower case, no brackets); writes at most
     // MaxText characters into `out` and returns how many; 0 for Unknown.
     std::size_t text(char16_t *out) const;
+
+private:
+    // From four or sixteen bytes in network order; an IPv4-mapped address is stored as IPv4.
+    void setV4(const std::uint8_t *networkOrder);
+    void setV6(const std::uint8_t *networkOrder);
 };
