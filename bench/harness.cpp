@@ -16,6 +16,9 @@
 //   zarare-bench path   [--count N] [--rounds K] [--hosts H] [--sensors S]   the reception path alone: N
 //       of the load's readings (64,000) fed straight in K times (15), without the socket; the processor
 //       time per reading, best and median round. Steadier than a drain for changes to the reading path.
+//       --syscall-every M: a system call (getppid) before every M-th reading, as a drain makes one
+//       receive call per batch; on kernels that empty the address cache on every call, the rise over
+//       M = 0 is what refilling it costs the reading path (the call's own time included)
 //   zarare-bench sortflood [--hosts H] [--seconds T]   H hosts (32,767) with 64 of 500 distinct sensors,
 //       the By Sensor view shown and sorted by a sensor, re-sorted by a click every 500 ms during a
 //       full-speed flood over all hosts: the worst event-loop gap (--readings: the same load with the
@@ -52,6 +55,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 
 #include <algorithm>
 #include <atomic>
@@ -517,6 +521,7 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         // straight in, round after round, timed by this thread's processor time. Painting happens
         // between rounds, outside the timing.
         const int count = int(opt.number("count", 64000)), rounds = int(opt.number("rounds", 15));
+        const std::int64_t syscallEvery = std::int64_t(opt.number("syscall-every", 0));
         const Bench::ReadingComposer composer(load.hosts, load.sensors,
                                               load.rfc5424 ? Bench::Shape::Rfc5424 : Bench::Shape::Bsd);
         std::vector<QByteArray> readings(size_t(std::max(count, 1)));
@@ -531,16 +536,20 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         std::vector<double> ns;
         for (int r = 0; r < std::max(rounds, 1); ++r) {
             const std::int64_t t0 = cpuNs();
-            for (const QByteArray &d : readings)
+            std::int64_t k = 0;
+            for (const QByteArray &d : readings) {
+                if (syscallEvery > 0 && ++k % syscallEvery == 0)
+                    ::syscall(SYS_getppid);
                 subject.feed(d);
+            }
             ns.push_back(double(cpuNs() - t0) / double(readings.size()));
             Subject::settle(20);
         }
         std::sort(ns.begin(), ns.end());
         std::printf("result receiver=monitor load=path shape=%s hosts=%d sensors=%d readings=%zu rounds=%zu "
-                    "best_ns=%.1f median_ns=%.1f rows=%d\n",
+                    "syscall_every=%lld best_ns=%.1f median_ns=%.1f rows=%d\n",
                     load.rfc5424 ? "rfc5424" : "bsd", load.hosts, load.sensors, readings.size(), ns.size(),
-                    ns.front(), ns[ns.size() / 2], subject.rows());
+                    (long long)syscallEvery, ns.front(), ns[ns.size() / 2], subject.rows());
         std::fflush(stdout);
         return 0;
     }
