@@ -15,7 +15,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <vector>
 #else
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -57,7 +56,7 @@ constexpr int WantedReceiveBuffer = 16 * 1024 * 1024;
 #ifdef ZARARE_BATCHED_SOCKET
 
 struct UdpSocket::Backend {
-    static constexpr int Batch = 64;
+    static constexpr int Batch = ReadBatch;
     static constexpr int SlotBytes = 65536;
     // Slots are this far apart: a little more than a slot, so that the starts of the datagrams of one
     // batch fall into different cache sets (at a stride of 64 KiB they would all compete for the same few).
@@ -70,7 +69,9 @@ struct UdpSocket::Backend {
     // Armed instead of the notifier once a wake-up has emptied the socket: the next read comes after
     // GatherMs, when the datagrams of a steady stream have gathered, instead of one wake-up per handful.
     QTimer gather;
-    std::vector<char> buffers = std::vector<char>(size_t(Batch) * SlotStride);
+    // Not cleared: a slot's pages are touched only as far as its datagrams reach, so a batch of readings
+    // keeps one page of each slot.
+    std::unique_ptr<char[]> buffers{new char[size_t(Batch) * SlotStride]};
     mmsghdr msgs[Batch];
     iovec iov[Batch];
     // Each datagram's sender.
@@ -82,7 +83,7 @@ struct UdpSocket::Backend {
         gather.setInterval(GatherMs);
         std::memset(msgs, 0, sizeof msgs);
         for (int i = 0; i < Batch; ++i) {
-            iov[i].iov_base = buffers.data() + size_t(i) * SlotStride;
+            iov[i].iov_base = buffers.get() + size_t(i) * SlotStride;
             iov[i].iov_len = SlotBytes;
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;

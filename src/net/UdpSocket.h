@@ -64,6 +64,10 @@ public:
     // reads: the arrival time of every datagram delivered in that wake-up.
     qint64 wakeUpTimeMs() const { return wakeUpMs_; }
 
+    // Where the system allows, datagrams are taken this many per system call: every call costs about a
+    // microsecond on some machines (kernels that isolate their page tables), as much as several
+    // datagrams, so a large batch spreads it thin.
+    static constexpr int ReadBatch = 256;
     // Reads at most this many datagrams per wake-up before letting the event loop run again.
     static constexpr int MaxDatagramsPerWakeUp = 8192;
     // Once a wake-up has emptied the socket, the next read waits this long, so that a steady stream is
