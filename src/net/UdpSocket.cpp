@@ -76,6 +76,7 @@ struct UdpSocket::Backend {
     iovec iov[Batch];
     // Each datagram's sender.
     sockaddr_in6 names[Batch];
+    int filled = Batch; // entries the last receive wrote into
 
     Backend() {
         gather.setSingleShot(true);
@@ -110,12 +111,16 @@ struct UdpSocket::Backend {
         rcvbuf = 0;
     }
 
-    // Before every receive: the system writes how much of each name buffer it used.
-    void prepare() {
-        for (int i = 0; i < Batch; ++i) {
+    // One batch into the slots: how many datagrams came, or -1. The system writes how much of each name
+    // buffer it used, so the entries the last batch filled (all, before the first) are made whole again.
+    int receive() {
+        for (int i = 0; i < filled; ++i) {
             msgs[i].msg_hdr.msg_flags = 0;
             msgs[i].msg_hdr.msg_namelen = sizeof names[i];
         }
+        const int n = ::recvmmsg(fd, msgs, Batch, MSG_DONTWAIT, nullptr);
+        filled = n > 0 ? n : 0;
+        return n;
     }
 
     static QString reason(int err) {
@@ -198,8 +203,7 @@ bool UdpSocket::openPort(quint16 port, QString *why) {
         int taken = 0;
         bool more = false; // stopped by the time bound with datagrams left
         while (b.fd >= 0 && taken < MaxDatagramsPerWakeUp) {
-            b.prepare();
-            const int n = ::recvmmsg(b.fd, b.msgs, Backend::Batch, MSG_DONTWAIT, nullptr);
+            const int n = b.receive();
             if (n <= 0)
                 break; // EAGAIN: drained (or an error the next wake-up will meet again)
             const int fdAtStart = b.fd;
