@@ -17,8 +17,9 @@
 //       of the load's readings (64,000) fed straight in K times (15), without the socket; the processor
 //       time per reading, best and median round. Steadier than a drain for changes to the reading path.
 //       --syscall-every M: a system call (getppid) before every M-th reading, as a drain makes one
-//       receive call per batch; on kernels that empty the address cache on every call, the rise over
-//       M = 0 is what refilling it costs the reading path (the call's own time included)
+//       receive call per batch: the rise over M = 0 is what the calls cost the reading path, their own
+//       time and the caches refilled after them (a microsecond a call where the kernel isolates its
+//       page tables without process tags)
 //   zarare-bench sortflood [--hosts H] [--seconds T]   H hosts (32,767) with 64 of 500 distinct sensors,
 //       the By Sensor view shown and sorted by a sensor, re-sorted by a click every 500 ms during a
 //       full-speed flood over all hosts: the worst event-loop gap (--readings: the same load with the
