@@ -323,17 +323,29 @@ public:
         std::int64_t lastChange = t0, end = t0, cpuEnd = cpu0, sysEnd = sys0;
 
         QEventLoop loop;
+        // Probes sent in the run's last moments may still wait in the socket when the last reading is
+        // counted: the loop goes on for them, outside the timing, up to this long.
+        constexpr std::int64_t ProbeGrace = 200'000'000;
+        std::int64_t probesUntil = 0;
         auto finish = [&](std::int64_t at) {
             done = true;
             end = at;
             cpuEnd = Bench::processCpuUs();
             sysEnd = Bench::processSystemCpuUs();
-            loop.quit();
+            if (!delay) {
+                loop.quit();
+                return;
+            }
+            delay->stop();
+            probesUntil = Bench::nowNs() + ProbeGrace;
         };
         auto check = [&] {
-            if (done)
-                return;
             const std::int64_t now = Bench::nowNs();
+            if (done) {
+                if (!delay || delay->received() >= delay->sent() || now > probesUntil)
+                    loop.quit();
+                return;
+            }
             const auto counted = (long long)(form_.reception.PacketsReceived.value() - count0) -
                                  (delay ? delay->received() : 0);
             if (counted != lastCount) {
