@@ -327,11 +327,15 @@ public:
         // counted: the loop goes on for them, outside the timing, up to this long.
         constexpr std::int64_t ProbeGrace = 200'000'000;
         std::int64_t probesUntil = 0;
+        const GapTimer *ticks = nullptr; // the event loop's gaps, taken at the end like the times
         auto finish = [&](std::int64_t at) {
             done = true;
             end = at;
             cpuEnd = Bench::processCpuUs();
             sysEnd = Bench::processSystemCpuUs();
+            p.maxGapMs = ticks->maxGapMs();
+            p.maxBusyMs = ticks->maxBusyMs();
+            p.maxGapWaitMs = ticks->maxGapWaitMs();
             if (!delay) {
                 loop.quit();
                 return;
@@ -363,6 +367,7 @@ public:
                 finish(lastChange);
         };
         GapTimer tick([&](std::int64_t) { check(); });
+        ticks = &tick;
         const auto idle = QObject::connect(QAbstractEventDispatcher::instance(),
                                            &QAbstractEventDispatcher::aboutToBlock, check);
         loop.exec();
@@ -381,9 +386,6 @@ public:
         p.seconds = double(end - t0) * 1e-9;
         p.cpuUs = double(cpuEnd - cpu0);
         p.sysUs = double(sysEnd - sys0);
-        p.maxGapMs = tick.maxGapMs();
-        p.maxBusyMs = tick.maxBusyMs();
-        p.maxGapWaitMs = tick.maxGapWaitMs();
         p.rcvbufErrors = Bench::udpRcvbufErrors() - errors0;
         p.sockDrops = Bench::socketDrops(inode_) - drops0;
         return p;
