@@ -102,7 +102,7 @@ void FlexGrid::noteFilled(RowData &r, int col, const QString &text) {
         r.nameKey[size_t(name / 2)] = nameKey(TextBuffer::trimSpaces(text));
 }
 
-void FlexGrid::setTextAt(int row, int col, const QString &text) {
+void FlexGrid::storeText(int row, int col, const QString &text) {
     RowData &r = writableRow(row);
     QString &cell = r.text[size_t(col)];
     if ((cell.constData() == text.constData() && cell.size() == text.size()) || cell == text)
@@ -143,7 +143,7 @@ void FlexGrid::copyTextAt(int row, int col, QStringView text) {
         updateLevel(r, row, col);
 }
 
-void FlexGrid::setUnitAt(int row, int col, QStringView unit) {
+void FlexGrid::storeUnit(int row, int col, QStringView unit) {
     if (col < FirstValueCol || (col - FirstValueCol) % 2 != 0)
         return;
     RowData &r = writableRow(row);
@@ -331,7 +331,7 @@ QString FlexGrid::ageText(qint64 ms) {
     return QStringLiteral("%1 h %2 min").arg(s / 3600).arg(s % 3600 / 60);
 }
 
-void FlexGrid::setForeColorAt(int row, int col, quint32 bgr) {
+void FlexGrid::storeForeColor(int row, int col, quint32 bgr) {
     auto it = std::find(palette_.begin() + 1, palette_.end(), bgr);
     if (it == palette_.end()) {
         if (palette_.size() > 255)

@@ -48,7 +48,14 @@ public:
 
     // Direct access; positions must lie inside the grid.
     const QString &textAt(int row, int col) const;
-    void setTextAt(int row, int col, const QString &text);
+    // Inline for the usual case of a reading, the cell holding this very text already.
+    void setTextAt(int row, int col, const QString &text) {
+        const RowData *r = rowAt(row);
+        if (r && r->text[size_t(col)].constData() == text.constData() &&
+            r->text[size_t(col)].size() == text.size())
+            return;
+        storeText(row, col, text);
+    }
     // Writes a copy of `text`, into the cell's own buffer where it has one: for texts that change with
     // nearly every write (readings), so that a write costs no allocation and the writer keeps its buffer.
     void copyTextAt(int row, int col, QStringView text);
@@ -76,7 +83,12 @@ public:
     static quint8 nameKey(QStringView text) {
         return text.isEmpty() ? 0 : quint8(TextBuffer::quickHash(text) % 255 + 1);
     }
-    void setForeColorAt(int row, int col, quint32 bgr);
+    void setForeColorAt(int row, int col, quint32 bgr) {
+        const RowData *r = rowAt(row);
+        if (r && r->colour[size_t(col)] != 0 && palette_[r->colour[size_t(col)]] == bgr)
+            return; // the colour it has
+        storeForeColor(row, col, bgr);
+    }
     bool hasForeColor(int row, int col) const;
     quint32 foreColorAt(int row, int col) const; // 0 (black) where none was set
 
@@ -118,7 +130,13 @@ public:
     // kept once each, at most MaxUnits different ones of at most MaxUnitChars characters; a further or
     // longer one is not kept (the cell shows none).
     static constexpr int MaxUnits = 1024, MaxUnitChars = 32;
-    void setUnitAt(int row, int col, QStringView unit);
+    void setUnitAt(int row, int col, QStringView unit) {
+        const RowData *r = rowAt(row);
+        if (r && col >= FirstValueCol && (col - FirstValueCol) % 2 == 0 &&
+            TextBuffer::same(units_[r->unit[size_t((col - FirstValueCol) / 2)]], unit))
+            return; // the same unit as the last reading, no lookup
+        storeUnit(row, col, unit);
+    }
     QStringView unitAt(int row, int col) const;
 
     // The characters held by all cells together (a shared text counted once per cell).
@@ -147,6 +165,9 @@ private:
     };
 
     const RowData *rowAt(int row) const { return rows_[size_t(row)].get(); }
+    void storeText(int row, int col, const QString &text);
+    void storeForeColor(int row, int col, quint32 bgr);
+    void storeUnit(int row, int col, QStringView unit);
     RowData &writableRow(int row);
     static void noteFilled(RowData &r, int col, const QString &text);
     void markDirty(int row, int col);
