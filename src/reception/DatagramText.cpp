@@ -1,5 +1,7 @@
 #include "reception/DatagramText.h"
 
+#include "text/TextBuffer.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -63,7 +65,7 @@ void decodeInto(QByteArrayView bytes, QString &out) {
 
     // Latin-1 is byte for byte: widen into the reused buffer, noting on the way whether any byte is
     // beyond ASCII. Most datagrams are ASCII and are done here.
-    out.resize(size);
+    TextBuffer::setSize(out, size);
     char16_t *dst = reinterpret_cast<char16_t *>(out.data());
     const auto *src = reinterpret_cast<const unsigned char *>(bytes.data());
     qsizetype i = 0;

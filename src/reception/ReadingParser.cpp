@@ -29,7 +29,7 @@ void assignPadded(QString &field, QStringView core, bool trailingSpace) {
     if (!field.isDetached())
         field = QString(); // shared: leave that text alone, take a new buffer
     if (field.size() != size)
-        field.resize(size);
+        TextBuffer::setSize(field, size);
     QChar *out = field.data();
     *out++ = QLatin1Char(' ');
     TextBuffer::copyChars(out, core.data(), core.size());
@@ -52,7 +52,7 @@ void keepPart(QString &field, QStringView part) {
     const qsizetype from = part.data() - field.constData();
     QChar *data = field.data();
     TextBuffer::copyChars(data, data + from, part.size());
-    field.resize(part.size());
+    TextBuffer::setSize(field, part.size());
 }
 
 } // namespace

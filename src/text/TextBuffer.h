@@ -106,6 +106,19 @@ inline std::uint64_t quickHash(QStringView text) {
     return h ^ (h >> 29);
 }
 
+// Sets the length of a string as QString::resize does (characters added are not written), without a
+// call into the library while the string is its owner's alone and its buffer is large enough: the
+// reading's fields change length with nearly every datagram.
+inline void setSize(QString &text, qsizetype size) {
+    QString::DataPointer &d = text.data_ptr();
+    if (size < 0 || d.needsDetach() || size > d.constAllocatedCapacity() - d.freeSpaceAtBegin()) {
+        text.resize(size);
+        return;
+    }
+    d.size = size;
+    d.data()[size] = u'\0';
+}
+
 // Makes `target` a copy of `text`: in `target`'s own buffer when no other string shares it (so no
 // allocation once the buffer has grown), else in a new one, leaving the shared text as it was. `text`
 // must not point into `target`.
@@ -115,7 +128,7 @@ inline void copyInto(QString &target, QStringView text) {
         return;
     }
     if (target.size() != text.size())
-        target.resize(text.size());
+        setSize(target, text.size());
     copyChars(target.data(), text.data(), text.size());
 }
 

@@ -121,6 +121,44 @@ private slots:
         }
     }
 
+    // A string's new length, as QString::resize gives it: in its own buffer where that is allowed, and
+    // never in a buffer another string shares or one of raw data the string does not own.
+    void setSize_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("size");
+        for (const char *how : {"own", "shared", "raw", "reserved", "null"})
+            for (int size : {0, 3, 7, 10, 11, 40})
+                QTest::addRow("%s to %d", how, size) << QString::fromLatin1(how) << size;
+    }
+    void setSize() {
+        QFETCH(QString, how);
+        QFETCH(int, size);
+        static const char16_t raw[] = u"raw-chars!";
+        QString text, other;
+        if (how == QLatin1String("raw")) {
+            text = QString::fromRawData(reinterpret_cast<const QChar *>(raw), 10);
+        } else if (how != QLatin1String("null")) {
+            text = QStringLiteral("0123456789");
+            if (how == QLatin1String("reserved"))
+                text.reserve(11);
+            text.detach();
+            if (how == QLatin1String("shared"))
+                other = text;
+        }
+        const QString before = text, expected = text.left(size);
+        const QChar *buffer = text.constData();
+        const bool inPlace = text.isDetached() && !text.isNull() && size <= text.capacity();
+        TextBuffer::setSize(text, size);
+        QCOMPARE(text.size(), qsizetype(size));
+        QCOMPARE(text.left(qMin<qsizetype>(size, before.size())), expected);
+        QCOMPARE(text.constData()[size], QChar(0));
+        if (inPlace)
+            QCOMPARE(text.constData(), buffer);
+        QVERIFY(QStringView(raw) == u"raw-chars!");
+        if (how == QLatin1String("shared"))
+            QCOMPARE(other, QStringLiteral("0123456789"));
+    }
+
     // Lines, quotes, spaces, further fields, a comma in a port and too few fields are read through the
     // settings file at start-up and in its own tests.
     void fields_data() {
