@@ -14,18 +14,14 @@ using TextBuffer::same;
 // Assignments that keep the stored string (and so its memory, shared with the grid) when the new text
 // is the same: most readings repeat the host, the sensor name and often the value. A changed text is
 // written into the field's own buffer when no one else (a grid cell, the name pool) shares it, so a
-// field costs no allocation per datagram.
-void assign(QString &field, QStringView text) {
-    if (!same(field, text))
-        TextBuffer::copyInto(field, text);
+// field costs no allocation per datagram. The comparison is inlined into the parser, the writing is
+// not: a call for each field, most of them unchanged, cost more than the comparison.
+void write(QString &field, QStringView text) {
+    TextBuffer::copyInto(field, text);
 }
 
-void assignPadded(QString &field, QStringView core, bool trailingSpace) {
+void writePadded(QString &field, QStringView core, bool trailingSpace) {
     const qsizetype size = core.size() + 1 + (trailingSpace ? 1 : 0);
-    if (field.size() == size && field.front() == QLatin1Char(' ') &&
-        same(QStringView(field).mid(1, core.size()), core) &&
-        (!trailingSpace || field.back() == QLatin1Char(' ')))
-        return;
     if (!field.isDetached())
         field = QString(); // shared: leave that text alone, take a new buffer
     if (field.size() != size)
@@ -35,6 +31,20 @@ void assignPadded(QString &field, QStringView core, bool trailingSpace) {
     TextBuffer::copyChars(out, core.data(), core.size());
     if (trailingSpace)
         out[core.size()] = QLatin1Char(' ');
+}
+
+ZARARE_ALWAYS_INLINE void assign(QString &field, QStringView text) {
+    if (!same(field, text))
+        write(field, text);
+}
+
+ZARARE_ALWAYS_INLINE void assignPadded(QString &field, QStringView core, bool trailingSpace) {
+    const qsizetype size = core.size() + 1 + (trailingSpace ? 1 : 0);
+    const QChar *now = field.constData();
+    if (field.size() == size && now[0] == QLatin1Char(' ') && same(QStringView(now + 1, core.size()), core) &&
+        (!trailingSpace || now[size - 1] == QLatin1Char(' ')))
+        return;
+    writePadded(field, core, trailingSpace);
 }
 
 // Makes `field` the part `part` of its own text, in place where no one else shares the text.
