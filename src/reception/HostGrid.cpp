@@ -85,8 +85,11 @@ quint64 slotsWithKey(const quint8 *keys, quint8 key) {
 // The slot for a sensor: the last one whose trimmed name equals `wanted`, else the first empty one.
 // Every name column counts: a matching name right of an empty slot wins over the empty slot, and an
 // empty tag matches every empty slot, so it lands in the last one. Only the names whose key is the
-// wanted one's are read, from the right, so that the first match met is the last one.
-int HostGrid::findSlot(int row, QStringView wanted) const {
+// wanted one's are read, from the right, so that the first match met is the last one. A name cell that
+// holds `exact` (the name as the reading spells it, spaces and all) matches without trimming it; *same
+// tells whether the slot found holds it.
+int HostGrid::findSlot(int row, QStringView wanted, QStringView exact, bool *same) const {
+    *same = false;
     const quint8 *keys = grid_.rowNameKeys(row);
     if (!keys)
         return wanted.isEmpty() ? LastNameCol : FirstNameCol;
@@ -99,7 +102,12 @@ int HostGrid::findSlot(int row, QStringView wanted) const {
     for (quint64 found = slotsWithKey(keys, key); found;) {
         const int slot = 63 - int(qCountLeadingZeroBits(found));
         found &= ~(quint64(1) << slot);
-        if (TextBuffer::same(TextBuffer::trimSpaces(cells[FirstNameCol + 2 * slot]), wanted))
+        const QString &name = cells[FirstNameCol + 2 * slot];
+        if (TextBuffer::same(name, exact)) {
+            *same = true;
+            return FirstNameCol + 2 * slot;
+        }
+        if (TextBuffer::same(TextBuffer::trimSpaces(name), wanted))
             return FirstNameCol + 2 * slot;
     }
     // A new name: the empty slots are looked for only now.
@@ -145,7 +153,8 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     const int row = hostrow_;
     grid_.setRow(row);
 
-    sensorcol_ = findSlot(row, TextBuffer::trimSpaces(reading.sensorname));
+    bool sameName = false;
+    sensorcol_ = findSlot(row, TextBuffer::trimSpaces(reading.sensorname), reading.sensorname, &sameName);
     if (sensorcol_ == 0)
         return; // all 64 slots hold other sensors
     // The name cell is rewritten only when the name differs, the others always.
@@ -157,7 +166,7 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
         return; // the grid's text is at its bound: nothing may grow it past it
 
     grid_.setCol(sensorcol_);
-    if (!TextBuffer::same(grid_.textAt(row, sensorcol_), reading.sensorname)) {
+    if (!sameName && !TextBuffer::same(grid_.textAt(row, sensorcol_), reading.sensorname)) {
         grid_.setTextAt(row, sensorcol_, poolName(reading.sensorname));
     }
     grid_.setForeColorAt(row, sensorcol_, FlexGrid::Blue);

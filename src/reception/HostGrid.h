@@ -56,7 +56,7 @@ public:
 
 private:
     int findRow(const QString &host);
-    int findSlot(int row, QStringView wanted) const;
+    int findSlot(int row, QStringView wanted, QStringView exact, bool *same) const;
 
     FlexGrid &grid_;
     qint16 hostcount_ = 0;
