@@ -39,6 +39,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -182,6 +183,25 @@ void compareWithFrozen(const QString &text) {
            "a BSD reading is cut differently from the frozen reference", -1, -1, text);
 }
 
+bool sameCut(const ReadingCut::Result &a, const ReadingCut::Result &b) {
+    return a.shape == b.shape && same(a.date, b.date) && same(a.time, b.time) && a.hasHost == b.hasHost &&
+           same(a.host, b.host) && a.hasSensor == b.hasSensor && same(a.sensor, b.sensor) &&
+           same(a.value, b.value) && same(a.unit, b.unit) && same(a.rest, b.rest) &&
+           a.dateMade == b.dateMade && std::equal(a.madeDate, a.madeDate + 6, b.madeDate) &&
+           a.stampFromClock == b.stampFromClock && a.hostFromSender == b.hostFromSender;
+}
+
+// The cutter that reuses the last reading's head cuts as cut() does: the text itself (after the inputs
+// before it), then the text with a character more and with its last one gone, which share its head.
+void compareCutter(const QString &text) {
+    static ReadingCut::Cutter cutter;
+    const std::u16string whole(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
+    for (const std::u16string &t :
+         {whole, whole + u"]", whole.substr(0, whole.empty() ? 0 : whole.size() - 1)})
+        expect(sameCut(cutter.cut(t), ReadingCut::cut(t)), "the cutter cut a text otherwise than cut()", -1,
+               -1, QString::fromStdU16String(t));
+}
+
 void feed(Grid &g, QByteArrayView bytes) {
     DatagramReception &rx = g.reception;
     HostGrid &hosts = rx.hostGrid;
@@ -191,6 +211,7 @@ void feed(Grid &g, QByteArrayView bytes) {
     ReadingParser next = rx.reading;
     next.udpdata = DatagramText::decode(bytes);
     compareWithFrozen(next.udpdata);
+    compareCutter(next.udpdata);
     next.parseudp();
     const int hostsBefore = hosts.hostcount();
     const int knownRow = g.rows.value(next.hostname, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -320,8 +321,9 @@ void cutBsdLike(View t, std::size_t at, Shape shape, Result &r) {
 } // namespace
 
 namespace {
-// The shape of `t`, whose strict priority (if any) is `p` characters long.
-Shape shapeAfter(View t, std::size_t p) {
+// The shape of `t`, whose strict priority (if any) is `p` characters long. *stamped tells whether a BSD
+// time stamp follows the priority (and so the shape depends on nothing past the word after it).
+Shape shapeAfter(View t, std::size_t p, bool *stamped = nullptr) {
     if (p == 0)
         return Shape::Bsd;
     if (p + 3 < t.size() && t[p] == u'1' && t[p + 1] == u' ' &&
@@ -329,8 +331,11 @@ Shape shapeAfter(View t, std::size_t p) {
         return Shape::Rfc5424;
     if (isoStampAt(t, p) > 0)
         return Shape::IsoStamp;
-    if (bsdStampAt(t, p))
+    if (bsdStampAt(t, p)) {
+        if (stamped)
+            *stamped = true;
         return tagWordAt(t, p + 16) ? Shape::NoHost : Shape::Bsd;
+    }
     return tagWordAt(t, p) ? Shape::Bare : Shape::Bsd;
 }
 } // namespace
@@ -340,11 +345,16 @@ Shape shapeOf(View t) {
     return shapeAfter(t, strictPriority(t));
 }
 
-Result cut(View text) {
+namespace {
+
+// The cut of `text`; *head (when asked for) becomes the length of its beginning that alone decides its
+// shape, date, time and host, through the space after the host, or 0 when what follows could change them.
+Result cutText(View text, std::size_t *head) {
     text = text.substr(0, MaxText); // every slice's offset fits its 32 bits
     Result r;
     const std::size_t priority = strictPriority(text);
-    r.shape = shapeAfter(text, priority);
+    bool stamped = false;
+    r.shape = shapeAfter(text, priority, &stamped);
     if (r.shape == Shape::Rfc5424) {
         cut5424(text, priority, r);
         return r;
@@ -370,9 +380,55 @@ Result cut(View text) {
     if (s > 0) {
         r.hasHost = true;
         r.host = sliceOf(text, trim(cut(d, 1, s - 1)));
+        if (head && priority > 0 && stamped)
+            *head = priority + 16 + s;
     }
     cutTail(text, cut(d, s + 1, Cap), r);
     return r;
+}
+
+// The same characters: eight bytes at a time, the last eight overlapping the ones before.
+bool sameChars(const char16_t *a, const char16_t *b, std::size_t n) {
+    const auto *p = reinterpret_cast<const unsigned char *>(a);
+    const auto *q = reinterpret_cast<const unsigned char *>(b);
+    const std::size_t bytes = 2 * n;
+    if (bytes < 8)
+        return std::equal(a, a + n, b);
+    std::uint64_t x, y, diff = 0;
+    for (std::size_t at = 0; at + 8 <= bytes && diff == 0; at += 8) {
+        std::memcpy(&x, p + at, 8);
+        std::memcpy(&y, q + at, 8);
+        diff = x ^ y;
+    }
+    std::memcpy(&x, p + bytes - 8, 8);
+    std::memcpy(&y, q + bytes - 8, 8);
+    return diff == 0 && x == y;
+}
+
+} // namespace
+
+Result cut(View text) {
+    return cutText(text, nullptr);
+}
+
+Result Cutter::cut(View text) {
+    text = text.substr(0, MaxText);
+    const std::size_t n = head_.size();
+    if (n > 0 && text.size() >= n && sameChars(text.data(), head_.data(), n)) {
+        Result r;
+        r.date = known_.date;
+        r.time = known_.time;
+        r.hasHost = true;
+        r.host = known_.host;
+        // What follows the host, within the Cap characters after the priority, as cut() takes it.
+        const std::size_t end = std::min(std::size_t(known_.date.pos) + Cap, text.size());
+        cutTail(text, text.substr(n, end - n), r);
+        return r;
+    }
+    std::size_t head = 0;
+    known_ = cutText(text, &head);
+    head_.assign(text.data(), head);
+    return known_;
 }
 
 } // namespace ReadingCut

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Where the fields of a reading lie in its text. A BSD-syslog reading such as
@@ -70,6 +71,20 @@ struct Result {
 Shape shapeOf(std::u16string_view text);
 
 Result cut(std::u16string_view text);
+
+// Cuts texts one after another exactly as cut() does, and faster where a text begins as the last one
+// cut in full did. A BSD reading with a strict priority, a BSD time stamp and a host is decided up to
+// the space after its host by those characters alone: a reading that repeats them (the next reading of
+// the same host in the same second, as a sender sends its sensors one after another) has the same
+// shape, date, time and host, and only what follows is cut.
+class Cutter {
+public:
+    Result cut(std::u16string_view text);
+
+private:
+    std::u16string head_; // the characters that decided the last such reading; empty: none
+    Result known_;        // that reading's cut, of which the date, the time and the host are taken
+};
 
 // Spaces (U+0020 only) removed from both ends; tabs and other white space stay. Inline: the grid's
 // name keys and the parser's fields use it several times a reading.

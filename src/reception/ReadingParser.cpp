@@ -69,7 +69,7 @@ void keepPart(QString &field, QStringView part) {
 
 void ReadingParser::parseudp() {
     const QStringView d = udpdata;
-    const ReadingCut::Result r = ReadingCut::cut(std::u16string_view(d.utf16(), size_t(d.size())));
+    const ReadingCut::Result r = cutter_.cut(std::u16string_view(d.utf16(), size_t(d.size())));
     const auto field = [&](ReadingCut::Slice s) { return d.mid(qsizetype(s.pos), qsizetype(s.len)); };
 
     if (r.stampFromClock) {

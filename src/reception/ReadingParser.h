@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ReadingCut.h"
 #include "net/SenderAddress.h"
 
 #include <QString>
@@ -36,4 +37,7 @@ public:
     bool understood = false;
 
     void parseudp();
+
+private:
+    ReadingCut::Cutter cutter_; // the next reading of the same host and second is cut faster
 };

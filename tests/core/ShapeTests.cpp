@@ -2,8 +2,10 @@
 #include "FrozenBsdCut.h"
 #include "core/ReadingCut.h"
 
+#include <iterator>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -68,4 +70,71 @@ CORE_SUITE(readingShapes) {
          {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"})
         CHECK(ReadingCut::shapeOf(u"<13>" + std::u16string(month) + u" 19 20:04:58 a[b]: v=1") ==
               Shape::NoHost);
+}
+
+namespace {
+
+bool sameResult(const ReadingCut::Result &a, const ReadingCut::Result &b) {
+    return a.shape == b.shape && sameSlice(a.date, b.date) && sameSlice(a.time, b.time) &&
+           a.hasHost == b.hasHost && sameSlice(a.host, b.host) && a.hasSensor == b.hasSensor &&
+           sameSlice(a.sensor, b.sensor) && sameSlice(a.value, b.value) && sameSlice(a.unit, b.unit) &&
+           sameSlice(a.rest, b.rest) && a.dateMade == b.dateMade &&
+           std::u16string_view(a.madeDate, 6) == std::u16string_view(b.madeDate, 6) &&
+           a.stampFromClock == b.stampFromClock && a.hostFromSender == b.hostFromSender;
+}
+
+// Cuts the texts in turn with one cutter; true when every result is the one cut() gives.
+bool cutsAsCut(const std::vector<std::u16string> &texts) {
+    ReadingCut::Cutter cutter;
+    for (const std::u16string &text : texts)
+        if (!sameResult(cutter.cut(text), ReadingCut::cut(text)))
+            return false;
+    return true;
+}
+
+} // namespace
+
+// A cutter that reuses the head of the reading before gives what a cut of each text alone gives, whatever
+// follows: readings of one host and second, texts that share only part of the head or all of it and
+// nothing more, other layouts between them, and tails that the cap after the priority cuts short.
+CORE_SUITE(cutterAgreesWithCut) {
+    const std::u16string head = u"<13>Sep  9 20:04:58 OFFICE ";
+    const std::u16string longTail = u"s[" + std::u16string(300, u'x') + u"]: v=" + std::u16string(300, u'9');
+    const std::vector<std::vector<std::u16string>> sequences = {
+        {head + u"sensor[CPU Temp]: Temp=45.0 C", head + u"sensor[Fan 1]: Fan=1200 RPM", head + u"x"},
+        {head + u"a[b]: v=1", head, head + u"a[b]: v=1", head.substr(0, head.size() - 1), head + u"[c]"},
+        {head + u"a[b]: v=1", u"<13>Sep  9 20:04:58 OFFICE2 a[b]: v=2",
+         u"<13>Sep  9 20:04:59 OFFICE a[b]: v=3", u"<14>Sep  9 20:04:58 OFFICE a[b]: v=4",
+         head + u"a[b]: v=5"},
+        {head + longTail, head + longTail.substr(0, 250), head + u"a]b[c: d=e f  g ", head + u"=:[]"},
+        {u"<13>Sep  9 20:04:58 " + std::u16string(240, u'h') + u" a[b]: v=1",
+         u"<13>Sep  9 20:04:58 " + std::u16string(240, u'h') + u" c[d]: v=2"},
+        {u"Sep  9 20:04:58 OFFICE a[b]: v=1", u"Sep  9 20:04:58 OFFICE c[d]: v=2"}, // no priority
+        {u"<13>Sep  9 20:04:58 a[b]: v=1", u"<13>Sep  9 20:04:58 a[b]: v=2"},       // no host
+        {u"<13>Sep  9 20:04:58 OFFICE", u"<13>Sep  9 20:04:58 OFFICE a[b]: v=1"},   // no space after it
+        {u"<13>garbage text here", u"<13>garbage text here too"},                   // no time stamp
+        {head + u"a[b]: v=1", u"<13>1 2026-09-09T20:04:58Z OFFICE a[b] - - - v=1", head + u"c[d]: v=2",
+         u"<13>2026-09-09T20:04:58Z OFFICE a[b]: v=3", u"<13>Sep  9 20:04:58 a[b]: v=4", head + u"e: v=5"},
+    };
+    for (const auto &texts : sequences)
+        CHECK(cutsAsCut(texts));
+
+    // Every pairing of a few heads and tails, in an order where each head comes back after others.
+    const std::u16string heads[] = {head, u"<13>Sep  9 20:04:58 srv-web-0001 ", u"<1>Dec 31 23:59:59 a ",
+                                    u"<13>Sep  9 20:04:58 fd00:: ", u"<13>Sep  9 20:04:58  "};
+    const std::u16string tails[] = {u"sensor[CPU Temp]: Temp=45.0 C",
+                                    u"",
+                                    u"[",
+                                    u"a[b",
+                                    u"x: y",
+                                    u"]: =",
+                                    u"tag[a b]: v= 7 unit ",
+                                    longTail,
+                                    u"\u00e9[\u4e2d]: v=\u00b0"};
+    std::vector<std::u16string> mixed;
+    for (int round = 0; round < 3; ++round)
+        for (std::size_t t = 0; t < std::size(tails); ++t)
+            for (std::size_t h = 0; h < std::size(heads); ++h)
+                mixed.push_back(heads[(h + t * round) % std::size(heads)] + tails[t]);
+    CHECK(cutsAsCut(mixed));
 }
