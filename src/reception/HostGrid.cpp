@@ -20,6 +20,7 @@ void HostGrid::reset() {
     sensorColumns_.clear();
     sensorColumnOf_.clear();
     recent_.fill(RecentHost());
+    guessRow_ = 0;
 }
 
 void HostGrid::writeHeaderRow() {
@@ -115,6 +116,20 @@ int HostGrid::findSlot(int row, QStringView wanted, QStringView exact, bool *sam
     return empty ? FirstNameCol + 2 * int(qCountTrailingZeroBits(empty)) : 0;
 }
 
+// A sender sends its sensors in the same order every time: the slot right of the last one written in
+// this row is tried first. It is the slot when it holds `name` exactly and no slot right of it holds a
+// name of the same key (that is, the same trimmed name), as findSlot would find it; 0 otherwise.
+int HostGrid::nextSlot(int row, const QString &name) const {
+    if (row != guessRow_ || guessSlot_ >= FlexGrid::ValueCols)
+        return 0;
+    const quint8 *keys = grid_.rowNameKeys(row);
+    const int slot = guessSlot_;
+    if (!keys || keys[slot] == 0 || !TextBuffer::same(grid_.rowTexts(row)[FirstNameCol + 2 * slot], name))
+        return 0;
+    const quint64 right = slotsWithKey(keys, keys[slot]) & ~((quint64(2) << slot) - 1);
+    return right == 0 ? FirstNameCol + 2 * slot : 0;
+}
+
 const QString &HostGrid::poolName(const QString &name) {
     const auto found = names_.constFind(name);
     if (found != names_.cend())
@@ -154,9 +169,15 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     grid_.setRow(row);
 
     bool sameName = false;
-    sensorcol_ = findSlot(row, TextBuffer::trimSpaces(reading.sensorname), reading.sensorname, &sameName);
+    sensorcol_ = nextSlot(row, reading.sensorname);
+    if (sensorcol_ > 0)
+        sameName = true;
+    else
+        sensorcol_ = findSlot(row, TextBuffer::trimSpaces(reading.sensorname), reading.sensorname, &sameName);
     if (sensorcol_ == 0)
         return; // all 64 slots hold other sensors
+    guessRow_ = row;
+    guessSlot_ = (sensorcol_ - FirstNameCol) / 2 + 1;
     // The name cell is rewritten only when the name differs, the others always.
     const qsizetype grow = reading.sensorname.size() - grid_.textAt(row, sensorcol_).size() +
                            reading.sensorvalue.size() - grid_.textAt(row, sensorcol_ + 1).size() +

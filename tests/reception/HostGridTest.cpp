@@ -102,6 +102,16 @@ private slots:
         row("a name written with a trailing space", "H| A| 1 /@1,3= S3 /H| S3| 2 ", "1,4= 2 ", 3, 1);
         row("a name written without a leading space", "H| A| 1 /@1,3=S3/H| S3| 2 ", "1,4= 2 ", 3, 1);
         row("match right of an emptied slot", "H| A| 1 /H| B| 2 /@1,3=/@1,5=  S3/H| S3| 3 ", "1,6= 3 ", 5, 1);
+        // A reading first tries the slot right of the last one written in its row; the slot it takes is
+        // still the last one holding its name, and a row met in between does not count.
+        row("the slot after the last one, in order", "H| A| 1 /H| B| 2 /H| A| 3 /H| B| 4 ", "1,4= 3 /1,6= 4 ",
+            5, 1);
+        row("a later slot with the same name wins over the next one",
+            "H| A| 1 /H| B| 2 /@1,7= B/H| A| 3 /H| B| 4 ", "1,6= 2 /1,8= 4 ", 7, 1);
+        row("the next slot's name differs in spaces", "H| A| 1 /H| B| 2 /@1,5=  B /H| A| 3 /H| B| 4 ",
+            "1,5= B/1,6= 4 ", 5, 1);
+        row("another row between", "H| A| 1 /H| B| 2 /H| A| 3 /G| A| 4 /H| B| 5 ", "1,6= 5 /2,4= 4 ", 5, 2);
+        row("after the last slot", "64*H| S%i| 1 /H| S0| 2 /H| S1| 3 ", "1,4= 2 /1,6= 3 ", 5, 1);
     }
     void readingsLand() {
         QFETCH(QString, readings);
