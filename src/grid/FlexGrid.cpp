@@ -90,8 +90,22 @@ FlexGrid::RowData &FlexGrid::writableRow(int row) {
     return *slot;
 }
 
+// Inlined into the writes of cells: once or twice a reading.
+ZARARE_ALWAYS_INLINE void FlexGrid::markDirty(int row, int col) {
+    if (dirtyTop_ < 0) {
+        dirtyTop_ = dirtyBottom_ = row;
+        dirtyLeft_ = dirtyRight_ = col;
+        frame_.request();
+        return;
+    }
+    dirtyTop_ = std::min(dirtyTop_, row);
+    dirtyBottom_ = std::max(dirtyBottom_, row);
+    dirtyLeft_ = std::min(dirtyLeft_, col);
+    dirtyRight_ = std::max(dirtyRight_, col);
+}
+
 // After a write of `text` at `col`: its filled bit, and its key when it is a name cell.
-void FlexGrid::noteFilled(RowData &r, int col, const QString &text) {
+ZARARE_ALWAYS_INLINE void FlexGrid::noteFilled(RowData &r, int col, const QString &text) {
     const quint64 bit = quint64(1) << (col % 64);
     if (text.isEmpty())
         r.filled[size_t(col / 64)] &= ~bit;
@@ -355,19 +369,6 @@ bool FlexGrid::hasForeColor(int row, int col) const {
 quint32 FlexGrid::foreColorAt(int row, int col) const {
     const RowData *r = rowAt(row);
     return r ? palette_[r->colour[size_t(col)]] : 0;
-}
-
-void FlexGrid::markDirty(int row, int col) {
-    if (dirtyTop_ < 0) {
-        dirtyTop_ = dirtyBottom_ = row;
-        dirtyLeft_ = dirtyRight_ = col;
-        frame_.request();
-        return;
-    }
-    dirtyTop_ = std::min(dirtyTop_, row);
-    dirtyBottom_ = std::max(dirtyBottom_, row);
-    dirtyLeft_ = std::min(dirtyLeft_, col);
-    dirtyRight_ = std::max(dirtyRight_, col);
 }
 
 void FlexGrid::flush() {
