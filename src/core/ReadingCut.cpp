@@ -414,7 +414,8 @@ Result cut(View text) {
 Result Cutter::cut(View text) {
     text = text.substr(0, MaxText);
     const std::size_t n = head_.size();
-    if (n > 0 && text.size() >= n && sameChars(text.data(), head_.data(), n)) {
+    reused_ = n > 0 && text.size() >= n && sameChars(text.data(), head_.data(), n);
+    if (reused_) {
         Result r;
         r.date = known_.date;
         r.time = known_.time;

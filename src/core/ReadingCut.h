@@ -80,8 +80,11 @@ Result cut(std::u16string_view text);
 class Cutter {
 public:
     Result cut(std::u16string_view text);
+    // Whether the last text began as the one before it did, its head taken from that one's cut.
+    bool reusedHead() const { return reused_; }
 
 private:
+    bool reused_ = false;
     std::u16string head_; // the characters that decided the last such reading; empty: none
     Result known_;        // that reading's cut, of which the date, the time and the host are taken
 };

@@ -65,13 +65,17 @@ void keepPart(QString &field, QStringView part) {
     TextBuffer::setSize(field, part.size());
 }
 
+// The text a slice of the cut stands for.
+QStringView partOf(QStringView text, ReadingCut::Slice s) {
+    return text.mid(qsizetype(s.pos), qsizetype(s.len));
+}
+
 } // namespace
 
-void ReadingParser::parseudp() {
+// The date, the time and the host of a reading.
+void ReadingParser::assignHead(const ReadingCut::Result &r) {
     const QStringView d = udpdata;
-    const ReadingCut::Result r = cutter_.cut(std::u16string_view(d.utf16(), size_t(d.size())));
-    const auto field = [&](ReadingCut::Slice s) { return d.mid(qsizetype(s.pos), qsizetype(s.len)); };
-
+    const auto field = [d](ReadingCut::Slice s) { return partOf(d, s); };
     if (r.stampFromClock) {
         // The receiving time, written as a BSD time stamp ("Sep  9", "20:04:58").
         static const char Months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
@@ -103,6 +107,20 @@ void ReadingParser::parseudp() {
     } else if (r.hostFromSender && sender && sender->family != SenderAddress::Unknown) {
         char16_t text[SenderAddress::MaxText];
         assign(hostname, QStringView(text, qsizetype(sender->text(text))));
+    }
+}
+
+void ReadingParser::parseudp() {
+    const QStringView d = udpdata;
+    const ReadingCut::Result r = cutter_.cut(std::u16string_view(d.utf16(), size_t(d.size())));
+    const auto field = [d](ReadingCut::Slice s) { return partOf(d, s); };
+
+    // The head reused: the same date, time and host as the reading that set them, unless someone else
+    // has given a field another text since.
+    if (!cutter_.reusedHead() || msgdate.constData() != kept_[0] || msgtime.constData() != kept_[1] ||
+        hostname.constData() != kept_[2]) {
+        assignHead(r);
+        kept_ = {msgdate.constData(), msgtime.constData(), hostname.constData()};
     }
     understood = r.hasSensor && r.value.len > 0;
     if (r.hasSensor)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+
 // The reading fields of one datagram and the parser that fills them.
 //
 // parseudp() cuts a BSD-syslog reading such as
@@ -39,5 +41,9 @@ public:
     void parseudp();
 
 private:
+    void assignHead(const ReadingCut::Result &r);
+
     ReadingCut::Cutter cutter_; // the next reading of the same host and second is cut faster
+    // Where the date, time and host fields' texts were when the parser last left them.
+    std::array<const QChar *, 3> kept_{};
 };

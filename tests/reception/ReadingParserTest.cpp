@@ -154,6 +154,52 @@ private slots:
                  (QStringList{r.hostname, r.msgdate, r.msgtime, r.sensorname, r.sensorvalue}));
     }
 
+    // Readings one after another through one parser, as they come from the socket: a reading that begins
+    // as the one before (the same host in the same second) gives the fields a reading alone gives, also
+    // after a field was given another text from outside ("=host" replaces the host field, "=date" the
+    // date) and after readings of other layouts in between. Each expected line: date|time|host|sensor|value.
+    void readingsInTurn_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("expected");
+        const QString a = u"<13>Sep  9 20:04:58 OFFICE sensor[A]: T=1"_s,
+                      b = u"<13>Sep  9 20:04:58 OFFICE sensor[B]: T=2"_s;
+        const QString first = u"Sep  9|20:04:58|OFFICE| A| 1 "_s, second = u"Sep  9|20:04:58|OFFICE| B| 2 "_s;
+        QTest::newRow("the same head twice") << QStringList{a, b} << QStringList{first, second};
+        QTest::newRow("the host field replaced between")
+            << QStringList{a, u"=host"_s, b} << QStringList{first, u"Sep  9|20:04:58|other| A| 1 "_s, second};
+        QTest::newRow("the date field replaced between")
+            << QStringList{a, u"=date"_s, b}
+            << QStringList{first, u"Dec 24|20:04:58|OFFICE| A| 1 "_s, second};
+        QTest::newRow("another host between") << QStringList{a, u"<13>Sep  9 20:04:58 LAB s[C]: T=3"_s, b}
+                                              << QStringList{first, u"Sep  9|20:04:58|LAB| C| 3 "_s, second};
+        QTest::newRow("a reading without a host between")
+            << QStringList{a, u"<13>Sep  9 20:04:59 s[C]: T=3"_s, b}
+            << QStringList{first, u"Sep  9|20:04:59|OFFICE| C| 3 "_s, second};
+        QTest::newRow("an RFC 5424 reading between")
+            << QStringList{a, u"<13>1 2026-12-24T10:00:00Z LAB s[C] - - - T=3"_s, b}
+            << QStringList{first, u"Dec 24|10:00:00|LAB| C| 3 "_s, second};
+        QTest::newRow("the next second") << QStringList{a, u"<13>Sep  9 20:04:59 OFFICE sensor[B]: T=2"_s}
+                                         << QStringList{first, u"Sep  9|20:04:59|OFFICE| B| 2 "_s};
+    }
+    void readingsInTurn() {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, expected);
+        ReadingParser r;
+        QStringList got;
+        for (const QString &step : steps) {
+            if (step == "=host"_L1) {
+                r.hostname = u"other"_s;
+            } else if (step == "=date"_L1) {
+                r.msgdate = u"Dec 24"_s;
+            } else {
+                r.udpdata = step;
+                r.parseudp();
+            }
+            got << QStringList{r.msgdate, r.msgtime, r.hostname, r.sensorname, r.sensorvalue}.join(u'|');
+        }
+        QCOMPARE(got, expected);
+    }
+
     // The parser writes changed fields into their own buffers, in place where nothing else holds them; a
     // text that someone else still holds (a grid cell) keeps its value.
     void fieldsAreRewrittenButNeverAHeldOne() {
