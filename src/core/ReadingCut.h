@@ -82,6 +82,8 @@ public:
     Result cut(std::u16string_view text);
     // Whether the last text began as the one before it did, its head taken from that one's cut.
     bool reusedHead() const { return reused_; }
+    // Whether the next text may reuse the last one's head (it had one).
+    bool holdsHead() const { return !head_.empty(); }
 
 private:
     bool reused_ = false;

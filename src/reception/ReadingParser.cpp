@@ -115,12 +115,18 @@ void ReadingParser::parseudp() {
     const ReadingCut::Result r = cutter_.cut(std::u16string_view(d.utf16(), size_t(d.size())));
     const auto field = [d](ReadingCut::Slice s) { return partOf(d, s); };
 
-    // The head reused: the same date, time and host as the reading that set them, unless someone else
-    // has given a field another text since.
-    if (!cutter_.reusedHead() || msgdate.constData() != kept_[0] || msgtime.constData() != kept_[1] ||
-        hostname.constData() != kept_[2]) {
+    // The head reused: the same date, time and host as the reading that set them, unless a field has been
+    // given another text since. The parser holds the three texts it left, so their buffers are shared:
+    // a write through a field copies first, and no freed buffer comes back at the same place.
+    const auto held = [](const QString &field, const QString &kept) {
+        return field.constData() == kept.constData() && field.size() == kept.size();
+    };
+    if (!cutter_.reusedHead() || !held(msgdate, kept_[0]) || !held(msgtime, kept_[1]) ||
+        !held(hostname, kept_[2])) {
+        kept_ = {}; // first let go: a field no one else holds is rewritten in its own buffer
         assignHead(r);
-        kept_ = {msgdate.constData(), msgtime.constData(), hostname.constData()};
+        if (cutter_.holdsHead()) // only then can the next reading reuse this one's head
+            kept_ = {msgdate, msgtime, hostname};
     }
     understood = r.hasSensor && r.value.len > 0;
     if (r.hasSensor)

@@ -44,6 +44,6 @@ private:
     void assignHead(const ReadingCut::Result &r);
 
     ReadingCut::Cutter cutter_; // the next reading of the same host and second is cut faster
-    // Where the date, time and host fields' texts were when the parser last left them.
-    std::array<const QChar *, 3> kept_{};
+    // The date, time and host texts as the parser last left them, while the next reading may reuse them.
+    std::array<QString, 3> kept_;
 };

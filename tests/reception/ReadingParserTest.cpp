@@ -157,7 +157,8 @@ private slots:
     // Readings one after another through one parser, as they come from the socket: a reading that begins
     // as the one before (the same host in the same second) gives the fields a reading alone gives, also
     // after a field was given another text from outside ("=host" replaces the host field, "=date" the
-    // date) and after readings of other layouts in between. Each expected line: date|time|host|sensor|value.
+    // date; "=host3", "=date0" and "=time" change them in place or in a buffer just freed) and after
+    // readings of other layouts in between. Each expected line: date|time|host|sensor|value.
     void readingsInTurn_data() {
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QStringList>("expected");
@@ -170,6 +171,16 @@ private slots:
         QTest::newRow("the date field replaced between")
             << QStringList{a, u"=date"_s, b}
             << QStringList{first, u"Dec 24|20:04:58|OFFICE| A| 1 "_s, second};
+        // Written in place, or given a text whose buffer is where the last one's was, a field is still
+        // another text.
+        QTest::newRow("the host field cut short in place")
+            << QStringList{a, u"=host3"_s, b} << QStringList{first, u"Sep  9|20:04:58|OFF| A| 1 "_s, second};
+        QTest::newRow("a character of the date changed in place")
+            << QStringList{a, u"=date0"_s, b}
+            << QStringList{first, u"Xep  9|20:04:58|OFFICE| A| 1 "_s, second};
+        QTest::newRow("the time cleared and written again")
+            << QStringList{a, u"=time"_s, b}
+            << QStringList{first, u"Sep  9|23:59:59|OFFICE| A| 1 "_s, second};
         QTest::newRow("another host between") << QStringList{a, u"<13>Sep  9 20:04:58 LAB s[C]: T=3"_s, b}
                                               << QStringList{first, u"Sep  9|20:04:58|LAB| C| 3 "_s, second};
         QTest::newRow("a reading without a host between")
@@ -191,6 +202,13 @@ private slots:
                 r.hostname = u"other"_s;
             } else if (step == "=date"_L1) {
                 r.msgdate = u"Dec 24"_s;
+            } else if (step == "=host3"_L1) {
+                r.hostname.truncate(3);
+            } else if (step == "=date0"_L1) {
+                r.msgdate[0] = u'X';
+            } else if (step == "=time"_L1) {
+                r.msgtime.clear();
+                r.msgtime = QString::fromLatin1("23:59:59");
             } else {
                 r.udpdata = step;
                 r.parseudp();
