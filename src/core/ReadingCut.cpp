@@ -1,5 +1,7 @@
 #include "core/ReadingCut.h"
 
+#include "core/AlwaysInline.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -13,16 +15,10 @@ namespace ReadingCut {
 namespace {
 using View = std::u16string_view;
 
-#if defined(__GNUC__)
-#define ZARARE_CUT_INLINE inline __attribute__((always_inline))
-#else
-#define ZARARE_CUT_INLINE inline
-#endif
-
 // 1-based position of the first `marker` at or after 1-based `from`; 0 when absent. Eight characters at
 // a time where the processor allows: the parser runs once per datagram. Inlined where it is called: most
 // searches end within the first eight characters, and the call cost as much as the search.
-ZARARE_CUT_INLINE std::size_t find(View text, char16_t marker, std::size_t from = 1) {
+ZARARE_ALWAYS_INLINE std::size_t find(View text, char16_t marker, std::size_t from = 1) {
     std::size_t i = from - 1;
 #ifdef __SSE2__
     const __m128i wanted = _mm_set1_epi16(short(marker));
@@ -417,6 +413,7 @@ bool sameChars(const char16_t *a, const char16_t *b, std::size_t n) {
 Result cut(View text) {
     return cutText(text, nullptr);
 }
+
 
 Result Cutter::cut(View text) {
     text = text.substr(0, MaxText);

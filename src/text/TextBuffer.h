@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AlwaysInline.h"
 #include "core/ReadingCut.h"
 
 #include <QString>
@@ -20,12 +21,6 @@
 // processors the switch between them and the 128-bit instructions the rest of the program uses costs
 // more than the whole copy of a name (a reading's path took 1.6 times as long with the library's copy).
 // The comparison below is small once inlined, and called several times a reading: a call costs more.
-#if defined(__GNUC__)
-#define ZARARE_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define ZARARE_ALWAYS_INLINE inline
-#endif
-
 namespace TextBuffer {
 
 // Eight bytes of text at byte `at`, as one word: the unit the comparison and the hash below work in.
