@@ -414,6 +414,17 @@ Result cut(View text) {
     return cutText(text, nullptr);
 }
 
+bool operator==(Slice a, Slice b) {
+    return a.pos == b.pos && a.len == b.len;
+}
+
+bool operator==(const Result &a, const Result &b) {
+    return a.shape == b.shape && a.date == b.date && a.time == b.time && a.hasHost == b.hasHost &&
+           a.host == b.host && a.hasSensor == b.hasSensor && a.sensor == b.sensor && a.value == b.value &&
+           a.unit == b.unit && a.rest == b.rest && a.dateMade == b.dateMade &&
+           std::equal(a.madeDate, a.madeDate + 6, b.madeDate) && a.stampFromClock == b.stampFromClock &&
+           a.hostFromSender == b.hostFromSender;
+}
 
 Result Cutter::cut(View text) {
     text = text.substr(0, MaxText);

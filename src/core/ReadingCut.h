@@ -67,6 +67,10 @@ struct Result {
     bool hostFromSender = false; // no host field (or "-"): the sender's address is the host
 };
 
+// Two cuts alike in every field (the slices, the flags, the shape and a made date).
+bool operator==(Slice a, Slice b);
+bool operator==(const Result &a, const Result &b);
+
 // The shape of a text, by the rules above.
 Shape shapeOf(std::u16string_view text);
 
