@@ -168,11 +168,9 @@ void HostGrid::fillgrid(const ReadingParser &reading) {
     const int row = hostrow_;
     grid_.setRow(row);
 
-    bool sameName = false;
     sensorcol_ = nextSlot(row, reading.sensorname);
-    if (sensorcol_ > 0)
-        sameName = true;
-    else
+    bool sameName = sensorcol_ > 0; // the slot found holds the name as the reading spells it
+    if (!sameName)
         sensorcol_ = findSlot(row, TextBuffer::trimSpaces(reading.sensorname), reading.sensorname, &sameName);
     if (sensorcol_ == 0)
         return; // all 64 slots hold other sensors

@@ -165,30 +165,24 @@ private slots:
         const QString a = u"<13>Sep  9 20:04:58 OFFICE sensor[A]: T=1"_s,
                       b = u"<13>Sep  9 20:04:58 OFFICE sensor[B]: T=2"_s;
         const QString first = u"Sep  9|20:04:58|OFFICE| A| 1 "_s, second = u"Sep  9|20:04:58|OFFICE| B| 2 "_s;
+        // Between two readings of one head: a step, and the fields it leaves.
+        const auto between = [&](const char *name, const QString &step, const QString &fields) {
+            QTest::newRow(name) << QStringList{a, step, b} << QStringList{first, fields, second};
+        };
         QTest::newRow("the same head twice") << QStringList{a, b} << QStringList{first, second};
-        QTest::newRow("the host field replaced between")
-            << QStringList{a, u"=host"_s, b} << QStringList{first, u"Sep  9|20:04:58|other| A| 1 "_s, second};
-        QTest::newRow("the date field replaced between")
-            << QStringList{a, u"=date"_s, b}
-            << QStringList{first, u"Dec 24|20:04:58|OFFICE| A| 1 "_s, second};
+        between("the host field replaced between", u"=host"_s, u"Sep  9|20:04:58|other| A| 1 "_s);
+        between("the date field replaced between", u"=date"_s, u"Dec 24|20:04:58|OFFICE| A| 1 "_s);
         // Written in place, or given a text whose buffer is where the last one's was, a field is still
         // another text.
-        QTest::newRow("the host field cut short in place")
-            << QStringList{a, u"=host3"_s, b} << QStringList{first, u"Sep  9|20:04:58|OFF| A| 1 "_s, second};
-        QTest::newRow("a character of the date changed in place")
-            << QStringList{a, u"=date0"_s, b}
-            << QStringList{first, u"Xep  9|20:04:58|OFFICE| A| 1 "_s, second};
-        QTest::newRow("the time cleared and written again")
-            << QStringList{a, u"=time"_s, b}
-            << QStringList{first, u"Sep  9|23:59:59|OFFICE| A| 1 "_s, second};
-        QTest::newRow("another host between") << QStringList{a, u"<13>Sep  9 20:04:58 LAB s[C]: T=3"_s, b}
-                                              << QStringList{first, u"Sep  9|20:04:58|LAB| C| 3 "_s, second};
-        QTest::newRow("a reading without a host between")
-            << QStringList{a, u"<13>Sep  9 20:04:59 s[C]: T=3"_s, b}
-            << QStringList{first, u"Sep  9|20:04:59|OFFICE| C| 3 "_s, second};
-        QTest::newRow("an RFC 5424 reading between")
-            << QStringList{a, u"<13>1 2026-12-24T10:00:00Z LAB s[C] - - - T=3"_s, b}
-            << QStringList{first, u"Dec 24|10:00:00|LAB| C| 3 "_s, second};
+        between("the host field cut short in place", u"=host3"_s, u"Sep  9|20:04:58|OFF| A| 1 "_s);
+        between("a character of the date changed in place", u"=date0"_s, u"Xep  9|20:04:58|OFFICE| A| 1 "_s);
+        between("the time cleared and written again", u"=time"_s, u"Sep  9|23:59:59|OFFICE| A| 1 "_s);
+        between("another host between", u"<13>Sep  9 20:04:58 LAB s[C]: T=3"_s,
+                u"Sep  9|20:04:58|LAB| C| 3 "_s);
+        between("a reading without a host between", u"<13>Sep  9 20:04:59 s[C]: T=3"_s,
+                u"Sep  9|20:04:59|OFFICE| C| 3 "_s);
+        between("an RFC 5424 reading between", u"<13>1 2026-12-24T10:00:00Z LAB s[C] - - - T=3"_s,
+                u"Dec 24|10:00:00|LAB| C| 3 "_s);
         QTest::newRow("the next second") << QStringList{a, u"<13>Sep  9 20:04:59 OFFICE sensor[B]: T=2"_s}
                                          << QStringList{first, u"Sep  9|20:04:59|OFFICE| B| 2 "_s};
     }
