@@ -3,6 +3,7 @@
 #include "about/frmAbout.h"
 #include "desktop/AppIcon.h"
 #include "desktop/AppIdentity.h"
+#include "desktop/CellDelegate.h"
 #include "desktop/DesignFont.h"
 #include "desktop/LoadedForms.h"
 #include "desktop/MessageBox.h"
@@ -141,6 +142,7 @@ MainForm::MainForm(QWidget *parent)
     MSFlexGrid1 = new QTableView(client);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setModel(&grid);
+    MSFlexGrid1->setItemDelegate(new CellDelegate(MSFlexGrid1));
     // Fixed row heights and column widths: a full grid of 32,767 hosts never measures its contents.
     MSFlexGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     MSFlexGrid1->verticalHeader()->setDefaultSectionSize(MSFlexGrid1->fontMetrics().height() + 4);

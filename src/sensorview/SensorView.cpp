@@ -1,5 +1,6 @@
 #include "sensorview/SensorView.h"
 
+#include "desktop/CellDelegate.h"
 #include "desktop/MessageBox.h"
 #include "sensorview/NameFilter.h"
 #include "sensorview/SensorTableModel.h"
@@ -65,6 +66,7 @@ SensorView::SensorView(const Place &place, FlexGrid &grid, const HostGrid &hosts
     table_->setObjectName(QStringLiteral("SensorTable"));
     table_->setAccessibleName(QStringLiteral("Sensors"));
     table_->setModel(model_);
+    table_->setItemDelegate(new CellDelegate(table_));
     table_->setFont(readings_->font());
     // As in the readings grid: fixed row heights, nothing measured across 32,767 rows.
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

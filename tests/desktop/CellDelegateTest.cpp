@@ -1,0 +1,198 @@
+#include "desktop/CellDelegate.h"
+#include "TestRegistry.h"
+
+#include <QHeaderView>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Setup = std::function<void(QStandardItemModel &, QTableView &)>;
+
+// A small table filled with `text` in every cell, then changed by `setup`.
+struct Table {
+    QStandardItemModel model{3, 3};
+    QTableView view;
+    CellDelegate *delegate = nullptr;
+
+    Table(const QString &text, const Setup &setup, bool ours) {
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                model.setItem(r, c, new QStandardItem(text));
+        view.setModel(&model);
+        view.setWordWrap(false); // as the program's tables
+        view.verticalHeader()->setDefaultSectionSize(view.fontMetrics().height() + 4);
+        view.horizontalHeader()->setDefaultSectionSize(90);
+        view.resize(360, 140);
+        if (ours) {
+            delegate = new CellDelegate(&view);
+            view.setItemDelegate(delegate);
+        }
+        if (setup)
+            setup(model, view);
+    }
+    QImage image() { return view.viewport()->grab().toImage(); }
+};
+
+// The first pixel where two pictures differ, for the failure message.
+QString firstDifference(const QImage &a, const QImage &b) {
+    if (a.size() != b.size())
+        return QStringLiteral("sizes differ");
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (a.pixel(x, y) != b.pixel(x, y))
+                return QStringLiteral("at %1,%2: %3 against %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(a.pixel(x, y), 8, 16)
+                    .arg(b.pixel(x, y), 8, 16);
+    return QString();
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+class CellDelegateTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Every kind of cell looks exactly as the style's delegate paints it; `plain` tells whether the
+    // cheap path may take the cells (the others must be left to the style, or they would look wrong).
+    void looksAsTheStylePaints_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<bool>("plain");
+        const Setup none;
+        const auto item = [](int r, int c, const std::function<void(QStandardItem *)> &change) {
+            return Setup([=](QStandardItemModel &m, QTableView &) { change(m.item(r, c)); });
+        };
+        QTest::newRow("value") << QStringLiteral(" 45.0 ") << none << true;
+        QTest::newRow("name") << QStringLiteral(" CPU Temp") << none << true;
+        QTest::newRow("blue name") << QStringLiteral(" Fan 2") << item(1, 1, [](QStandardItem *i) {
+            i->setForeground(QColor(0, 0, 255));
+        }) << true;
+        QTest::newRow("alarm background")
+            << QStringLiteral(" 91.5 ")
+            << item(0, 2, [](QStandardItem *i) { i->setBackground(QColor(255, 96, 96)); }) << true;
+        QTest::newRow("grey and amber")
+            << QStringLiteral(" 3.3 ") << Setup([](QStandardItemModel &m, QTableView &) {
+                   m.item(0, 0)->setForeground(QColor(128, 128, 128));
+                   m.item(2, 2)->setBackground(QColor(255, 191, 0));
+               })
+            << true;
+        QTest::newRow("right aligned") << QStringLiteral("1200") << item(1, 0, [](QStandardItem *i) {
+            i->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        }) << true;
+        QTest::newRow("centred at the top") << QStringLiteral("12") << item(1, 0, [](QStandardItem *i) {
+            i->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        }) << true;
+        QTest::newRow("bold font") << QStringLiteral("Vcore") << item(2, 1, [](QStandardItem *i) {
+            QFont f = i->font();
+            f.setBold(true);
+            i->setFont(f);
+        }) << true;
+        QTest::newRow("mixed scripts")
+            << QStringLiteral("Temp \u05D8\u05DE\u05E4 \u0627\u0644") << none << true;
+        QTest::newRow("accents and wide")
+            << QStringLiteral("\u00C5\u0301 \u4E2D\u6587 \U0001F321") << none << true;
+        QTest::newRow("tab past the cell: elided") << QStringLiteral("a\tb") << none << true;
+        const QString wide = QStringLiteral("a sensor name far wider than any cell of the grid");
+        QTest::newRow("too wide: elided") << wide << none << true;
+        QTest::newRow("elided in the middle")
+            << wide << Setup([](QStandardItemModel &, QTableView &v) { v.setTextElideMode(Qt::ElideMiddle); })
+            << true;
+        QTest::newRow("not elided") << wide << Setup([](QStandardItemModel &, QTableView &v) {
+            v.setTextElideMode(Qt::ElideNone);
+        }) << true;
+        QTest::newRow("elided, with a length separator")
+            << QStringLiteral("a sensor name \u009c far wider than any cell of the grid") << none << false;
+        QTest::newRow("two lines") << QStringLiteral("first\nsecond") << none << false;
+        QTest::newRow("wrapped") << QStringLiteral(" 45.0 ")
+                                 << Setup([](QStandardItemModel &, QTableView &v) { v.setWordWrap(true); })
+                                 << false;
+        QTest::newRow("empty") << QString() << none << false;
+        QTest::newRow("selected") << QStringLiteral(" 45.0 ")
+                                  << Setup([](QStandardItemModel &, QTableView &v) { v.selectAll(); })
+                                  << false;
+        QTest::newRow("disabled") << QStringLiteral(" 45.0 ")
+                                  << Setup([](QStandardItemModel &, QTableView &v) { v.setEnabled(false); })
+                                  << true;
+        QTest::newRow("right to left")
+            << QStringLiteral(" 45.0 ")
+            << Setup([](QStandardItemModel &, QTableView &v) { v.setLayoutDirection(Qt::RightToLeft); })
+            << false;
+        QTest::newRow("low rows") << QStringLiteral(" 45.0 ")
+                                  << Setup([](QStandardItemModel &, QTableView &v) {
+                                         v.verticalHeader()->setMinimumSectionSize(4);
+                                         v.verticalHeader()->setDefaultSectionSize(6);
+                                     })
+                                  << false;
+    }
+    void looksAsTheStylePaints() {
+        QFETCH(QString, text);
+        QFETCH(Setup, setup);
+        QFETCH(bool, plain);
+        Table style(text, setup, false), ours(text, setup, true);
+        const QImage expected = style.image(), got = ours.image();
+        QVERIFY2(got == expected, qPrintable(firstDifference(got, expected)));
+        if (plain)
+            QVERIFY(ours.delegate->plainPaints() > 0);
+        else
+            QCOMPARE(ours.delegate->plainPaints(), 0);
+
+        // Painted again, the kept layouts are drawn, and the picture is still the style's.
+        const qint64 reused = ours.delegate->keptLayoutsUsed();
+        QVERIFY2(ours.image() == expected, "second paint");
+        if (plain)
+            QVERIFY(ours.delegate->keptLayoutsUsed() > reused);
+    }
+
+    // What changes between paints is drawn as it is now: a cell's text, the elide mode, a column's width,
+    // the font.
+    void changesAreDrawn() {
+        Table style(QStringLiteral(" 45.0 "), Setup(), false), ours(QStringLiteral(" 45.0 "), Setup(), true);
+        QCOMPARE(ours.image(), style.image());
+        for (Table *t : {&style, &ours}) {
+            t->model.item(1, 1)->setText(QStringLiteral(" 47.5 "));
+            t->model.item(0, 1)->setText(QStringLiteral(" Mainboard Temperature"));
+        }
+        QCOMPARE(ours.image(), style.image());
+        for (Table *t : {&style, &ours})
+            t->view.setTextElideMode(Qt::ElideLeft);
+        QCOMPARE(ours.image(), style.image());
+        for (Table *t : {&style, &ours})
+            t->view.horizontalHeader()->resizeSection(1, 140);
+        QCOMPARE(ours.image(), style.image());
+        QFont larger = style.view.font();
+        larger.setPointSizeF(larger.pointSizeF() * 1.5);
+        for (Table *t : {&style, &ours}) {
+            t->view.setFont(larger);
+            t->view.verticalHeader()->setDefaultSectionSize(QFontMetrics(larger).height() + 4);
+        }
+        QCOMPARE(ours.image(), style.image());
+    }
+
+    // The kept layouts are bounded: many more distinct texts than are kept still paint right.
+    void manyTexts() {
+        Table style(QString(), Setup(), false), ours(QString(), Setup(), true);
+        for (int round = 0; round < 3; ++round) {
+            for (int n = 0; n < CellDelegate::KeptLayouts; n += 9) {
+                for (Table *t : {&style, &ours})
+                    for (int k = 0; k < 9; ++k)
+                        t->model.item(k / 3, k % 3)->setText(QString::number(n + k + round * 7));
+                if (n % 450 == 0)
+                    QCOMPARE(ours.image(), style.image());
+                else
+                    ours.image();
+            }
+        }
+        QVERIFY(ours.delegate->plainPaints() > CellDelegate::KeptLayouts);
+    }
+};
+
+ZARARE_TEST(CellDelegateTest)
+#include "CellDelegateTest.moc"
