@@ -33,11 +33,14 @@
 // drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid,
 // --rules N: N alarm threshold lines, two of them matching the load's sensors, and --rfc5424: the
 // readings in the RFC 5424 shape (Readings.h) instead of the BSD one.
-// Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --verbose (Qt's
-// messages on standard error).
+// Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --window WxH (the
+// window's size in pixels instead of the design-time 513 x 172, brought down to the screen's size as
+// the program does, 800 x 600 offscreen: more cells painted each frame), --verbose (Qt's messages on standard
+// error).
 
 #include "BenchCommon.h"
 #include "Readings.h"
+#include "geometry/Twips.h"
 #include "mainwindow/MainForm.h"
 #include "rules/RulesFile.h"
 #include "sensorview/SensorTableModel.h"
@@ -235,7 +238,8 @@ private:
 // The monitor under test and the means to feed it.
 class Subject {
 public:
-    explicit Subject(int senderCpu) : senderCpu_(senderCpu) {
+    // `window`: the window's size in pixels (width, height); empty for the design-time size.
+    Subject(int senderCpu, QSize window) : senderCpu_(senderCpu) {
         // The bench relies on these members of the main window only: Form_Load, show, DudUDP (Close,
         // bindPort, isBound, localPort, receiveBufferBytes), reception.PacketsReceived.value() and
         // grid.Rows(); and on the settings file's folder for tests and its record. The monitor starts from
@@ -244,8 +248,13 @@ public:
         const unsigned wanted = freeDualStackPort();
         SettingsFile::setFolderForTesting(settings_.path());
         QFile record(SettingsFile::path());
+        // Height and width in twips, then top and left.
+        const QByteArray size = window.isEmpty()
+                                    ? QByteArray("2580,7695")
+                                    : QByteArray::number(qRound(window.height() * Twips::perPixelY())) + "," +
+                                          QByteArray::number(qRound(window.width() * Twips::perPixelX()));
         if (record.open(QIODevice::WriteOnly))
-            record.write(QByteArray::number(wanted) + ",2580,7695,1200,900");
+            record.write(QByteArray::number(wanted) + "," + size + ",1200,900");
         record.close();
         form_.Form_Load();
         if (!form_.DudUDP.isBound() || form_.DudUDP.localPort() != wanted) { // taken meanwhile
@@ -488,7 +497,16 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zar-Are"));
 
-    Subject subject(int(opt.number("sender-cpu", 1)));
+    QSize window;
+    if (const std::string size = opt.text("window", ""); !size.empty()) {
+        int width = 0, height = 0;
+        if (std::sscanf(size.c_str(), "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0) {
+            std::fprintf(stderr, "zarare-bench: --window takes WIDTHxHEIGHT in pixels, such as 800x600\n");
+            return 2;
+        }
+        window = QSize(width, height);
+    }
+    Subject subject(int(opt.number("sender-cpu", 1)), window);
     if (!subject.ready()) {
         std::fprintf(stderr, "zarare-bench: the monitor's socket is not bound\n");
         return 1;
