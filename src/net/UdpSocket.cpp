@@ -1,6 +1,7 @@
 #include "net/UdpSocket.h"
 
 #include <QElapsedTimer>
+#include <QMetaMethod>
 
 #if defined(Q_OS_LINUX) && !defined(ZARARE_PORTABLE_SOCKET)
 #define ZARARE_BATCHED_SOCKET
@@ -380,12 +381,18 @@ bool UdpSocket::Bind(const QString &portText, QString *error) {
     return bindPort(port, error);
 }
 
+void UdpSocket::connectNotify(const QMetaMethod &signal) {
+    if (signal == QMetaMethod::fromSignal(&UdpSocket::DataArrival))
+        dataArrivalWatched_.store(true, std::memory_order_relaxed);
+}
+
 void UdpSocket::deliver(QByteArrayView datagram) {
     delivering_ = true;
     current_ = datagram;
     if (receiver_)
         receiver_->dataArrival(int(datagram.size()));
-    emit DataArrival(int(datagram.size())); // next to nothing while nothing is connected
+    if (dataArrivalWatched_.load(std::memory_order_relaxed))
+        emit DataArrival(int(datagram.size()));
     current_ = QByteArrayView();
     sender_ = SenderAddress();
     delivering_ = false;

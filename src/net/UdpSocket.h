@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 // The program's UDP receiver. Bound to one port on every local address (IPv4 and IPv6), it raises
@@ -81,6 +82,9 @@ public:
 signals:
     void DataArrival(int bytesTotal);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+
 private:
     struct Backend;
     bool openPort(quint16 port, QString *why);
@@ -92,6 +96,9 @@ private:
     SenderAddress sender_;
     int wantedBuffer_ = 0;
     bool delivering_ = false;
+    // Whether anything was ever connected to DataArrival: until then it is not raised at all, since even
+    // a signal without connections costs its dispatch's look-ups, a twentieth of the reading path.
+    std::atomic<bool> dataArrivalWatched_{false};
     qint64 wakeUpMs_ = 0;
 };
 

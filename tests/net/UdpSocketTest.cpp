@@ -3,8 +3,11 @@
 #include "TestRegistry.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
+
+#include <memory>
 
 #ifndef Q_OS_WIN
 #include <sys/wait.h>
@@ -22,6 +25,7 @@ class UdpSocketTest : public QObject {
     }
 
     QUdpSocket busy; // another program's port
+    int notes_ = 0;  // DataArrival signals heard by note()
 
     struct Recorder : UdpSocket::Receiver {
         UdpSocket *socket = nullptr;
@@ -31,6 +35,9 @@ class UdpSocketTest : public QObject {
             got << socket->GetData().toByteArray();
         }
     };
+
+public slots:
+    void note(int) { ++notes_; }
 
 private slots:
     void initTestCase() { QVERIFY(busy.bind(QHostAddress::AnyIPv4, 0)); }
@@ -62,6 +69,48 @@ private slots:
         QCOMPARE(first.got, sent);
         QVERIFY(s.GetData().isEmpty());
         QCOMPARE(textOf(s.sender()), QString());
+    }
+
+    // The signal is raised only once something is connected to it, whichever way that was done: each
+    // way hears every datagram from then on.
+    void everyWayOfConnectingIsHeard_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("functor") << 0;
+        QTest::newRow("signal and slot names") << 1;
+        QTest::newRow("meta-methods") << 2;
+        QTest::newRow("signal spy") << 3;
+    }
+    void everyWayOfConnectingIsHeard() {
+        QFETCH(int, way);
+        UdpSocket s;
+        Recorder first;
+        first.socket = &s;
+        s.setReceiver(&first);
+        QVERIFY(s.bindPort(0));
+        send(s.localPort(), "<13>before");
+        QTRY_COMPARE(first.got.size(), 1);
+
+        notes_ = 0;
+        std::unique_ptr<QSignalSpy> spy;
+        const QMetaMethod note = metaObject()->method(metaObject()->indexOfSlot("note(int)"));
+        switch (way) {
+        case 0:
+            connect(&s, &UdpSocket::DataArrival, this, [this](int) { ++notes_; });
+            break;
+        case 1:
+            QVERIFY(connect(&s, SIGNAL(DataArrival(int)), this, SLOT(note(int))));
+            break;
+        case 2:
+            QVERIFY(connect(&s, QMetaMethod::fromSignal(&UdpSocket::DataArrival), this, note));
+            break;
+        default:
+            spy = std::make_unique<QSignalSpy>(&s, &UdpSocket::DataArrival);
+            break;
+        }
+        send(s.localPort(), "<13>after");
+        send(s.localPort(), "<13>and after");
+        QTRY_COMPARE(first.got.size(), 3);
+        QCOMPARE(spy ? int(spy->size()) : notes_, 2);
     }
 
     // A burst beyond the receive buffer is counted as dropped by the system, and what was read plus what
