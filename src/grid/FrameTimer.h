@@ -13,14 +13,17 @@ public:
     explicit FrameTimer(QObject *parent = nullptr);
 
     void request() {
-        if (!timer_.isActive())
+        if (!pending_) { // a flag of our own: asking the timer is a call into Qt's library each time
+            pending_ = true;
             timer_.start();
+        }
     }
-    bool pending() const { return timer_.isActive(); }
+    bool pending() const { return pending_; }
 
 signals:
     void fires();
 
 private:
     QTimer timer_;
+    bool pending_ = false;
 };
