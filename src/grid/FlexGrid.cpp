@@ -83,10 +83,8 @@ const QString &FlexGrid::textAt(int row, int col) const {
     return r ? r->text[size_t(col)] : emptyText;
 }
 
-FlexGrid::RowData &FlexGrid::writableRow(int row) {
-    auto &slot = rows_[size_t(row)];
-    if (!slot)
-        slot = std::make_unique<RowData>();
+FlexGrid::RowData &FlexGrid::newRow(std::unique_ptr<RowData> &slot) {
+    slot = std::make_unique<RowData>();
     return *slot;
 }
 

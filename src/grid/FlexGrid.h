@@ -168,7 +168,11 @@ private:
     void storeText(int row, int col, const QString &text);
     void storeForeColor(int row, int col, quint32 bgr);
     void storeUnit(int row, int col, QStringView unit);
-    RowData &writableRow(int row);
+    RowData &writableRow(int row) {
+        auto &slot = rows_[size_t(row)];
+        return slot ? *slot : newRow(slot); // inline: once or twice a reading, nearly always there
+    }
+    static RowData &newRow(std::unique_ptr<RowData> &slot);
     static void noteFilled(RowData &r, int col, const QString &text);
     void markDirty(int row, int col);
     QVariant cellData(int row, int col, int role) const;
