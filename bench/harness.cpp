@@ -895,6 +895,11 @@ int measureSet(const std::string &mode, const Bench::Options &opt) {
         rows.push_back({"  worst event-loop gap (ms)", fmt("%.1f", num(paced, "gap_ms")), "< 50",
                         num(paced, "gap_ms") < 50});
         delayRows(paced, rows);
+        // A larger window paints more cells every frame.
+        const auto large =
+            child(self, "paced --rate 300000 --seconds 5 --hosts 100 --sensors 16 --window 800x600" + common);
+        rows.push_back({"  the same for 5 s, an 800 x 600 window: core busy (%)",
+                        fmt("%.1f", num(large, "busy_pct")), "", !large.empty()});
 
         const auto flood = child(self, "flood --probe --seconds 5 --hosts 100 --sensors 16" + common);
         rows.push_back({"full-speed flood 5 s, own buffer: sent / counted",
