@@ -124,3 +124,27 @@ CORE_SUITE(cutterAgreesWithCut) {
                 mixed.push_back(heads[(h + t * round) % std::size(heads)] + tails[t]);
     CHECK(cutsAsCut(mixed));
 }
+
+// A head is reused only when every character of it is the same: one changed character anywhere, in heads
+// of every length the comparison's steps meet, and the next reading is cut whole.
+CORE_SUITE(headReusedOnlyWhenEveryCharacterMatches) {
+    for (const std::u16string host :
+         {u"a", u"OFFICE", u"srv-web-0001", u"a-rather-long-host-name-of-a-fleet"}) {
+        const std::u16string head = u"<13>Sep  9 20:04:58 " + host + u" ";
+        const std::u16string tail = u"sensor[CPU Temp]: Temp=45.0 C";
+        for (std::size_t k = 0; k + 1 < head.size(); ++k) {
+            // Another character, and one that differs only in its high byte.
+            for (const char16_t changed :
+                 {char16_t(head[k] == u'9' ? u'8' : u'9'), char16_t(head[k] + 0x100)}) {
+                std::u16string other = head;
+                other[k] = changed;
+                ReadingCut::Cutter cutter;
+                cutter.cut(head + tail);
+                cutter.cut(head + u"fan[1]: v=1");
+                CHECK(cutter.reusedHead());
+                cutter.cut(other + tail);
+                CHECK(!cutter.reusedHead());
+            }
+        }
+    }
+}
