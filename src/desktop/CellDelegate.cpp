@@ -6,6 +6,9 @@
 #include <QTextLayout>
 #include <QWidget>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // States and features for which the style draws more than a background and one line of text.
@@ -13,6 +16,15 @@ constexpr auto PlainStates =
     QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_Editing | QStyle::State_MouseOver;
 constexpr auto OtherFeatures = QStyleOptionViewItem::WrapText | QStyleOptionViewItem::HasCheckIndicator |
                                QStyleOptionViewItem::HasDecoration;
+
+// The styles whose item text the plain path draws as they do. Any other (a style sheet's, a proxy, one
+// of another maker) may colour, pad or place the text in its own way, and paints every cell itself.
+bool knownStyle(const QStyle *style) {
+    static const char *const Known[] = {"QFusionStyle", "QWindowsStyle", "QWindowsVistaStyle"};
+    const char *name = style->metaObject()->className();
+    return std::any_of(std::begin(Known), std::end(Known),
+                       [name](const char *k) { return std::strcmp(name, k) == 0; });
+}
 
 bool mayBePlain(const QStyleOptionViewItem &opt) {
     return !opt.text.isEmpty() && opt.features.testFlag(QStyleOptionViewItem::HasDisplay) &&
@@ -30,7 +42,7 @@ void CellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     initStyleOption(&opt, index);
     const QWidget *widget = opt.widget;
     const QStyle *style = widget ? widget->style() : QApplication::style();
-    if (mayBePlain(opt) && paintPlain(painter, opt, style))
+    if (mayBePlain(opt) && knownStyle(style) && paintPlain(painter, opt, style))
         return;
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
 }
@@ -40,8 +52,8 @@ bool CellDelegate::paintPlain(QPainter *painter, const QStyleOptionViewItem &opt
     // The text keeps clear of the cell's sides by the focus frame's margin and one pixel.
     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
     const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
-    const Shown &shown = shownText(opt, textRect.width());
-    if (!shown.oneLine || shown.lineHeight > textRect.height())
+    const Shown *shown = shownText(opt, textRect.width());
+    if (!shown || !shown->oneLine || shown->lineHeight > textRect.height())
         return false;
 
     QStyleOptionViewItem background = opt;
@@ -51,21 +63,21 @@ bool CellDelegate::paintPlain(QPainter *painter, const QStyleOptionViewItem &opt
 
     // Placed as the style places one line: at the left of the text area, aligned in its height.
     const QRect placed =
-        QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment, shown.box, textRect);
+        QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment, shown->box, textRect);
     QPalette::ColorGroup group =
         opt.state.testFlag(QStyle::State_Enabled) ? QPalette::Normal : QPalette::Disabled;
     if (group == QPalette::Normal && !opt.state.testFlag(QStyle::State_Active))
         group = QPalette::Inactive;
     painter->save();
-    painter->setClipRect(opt.rect);
+    painter->setClipRect(opt.rect, Qt::IntersectClip);
     painter->setPen(opt.palette.color(group, QPalette::Text));
-    shown.drawn->draw(painter, QPointF(textRect.x(), placed.top()));
+    shown->drawn->draw(painter, QPointF(textRect.x(), placed.top()));
     painter->restore();
     ++plain_;
     return true;
 }
 
-const CellDelegate::Shown &CellDelegate::shownText(const QStyleOptionViewItem &opt, int lineWidth) const {
+const CellDelegate::Shown *CellDelegate::shownText(const QStyleOptionViewItem &opt, int lineWidth) const {
     if (opt.font != font_) {
         layouts_.clear();
         font_ = opt.font;
@@ -74,7 +86,7 @@ const CellDelegate::Shown &CellDelegate::shownText(const QStyleOptionViewItem &o
     Key key{opt.text, lineWidth, int(alignment), int(opt.textElideMode)};
     if (const Shown *kept = layouts_.object(key)) {
         ++reused_;
-        return *kept;
+        return kept;
     }
     // Copies of their own: a kept text must not share the cell's buffer, which the grid rewrites in place.
     key.text = QString(opt.text.constData(), opt.text.size());
@@ -106,6 +118,6 @@ const CellDelegate::Shown &CellDelegate::shownText(const QStyleOptionViewItem &o
         if (line.naturalTextWidth() > lineWidth)
             shown->drawn = laidOut(QFontMetrics(opt.font).elidedText(key.text, opt.textElideMode, lineWidth));
     }
-    layouts_.insert(key, shown);
-    return *shown;
+    // Not kept (the cache deletes what it cannot hold): the style paints the cell.
+    return layouts_.insert(key, shown) ? shown : nullptr;
 }

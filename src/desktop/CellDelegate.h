@@ -11,13 +11,14 @@
 // Paints the cells of a table as the style's item delegate does, pixel for pixel, for a fraction of
 // its cost. The style lays a cell's text out three times per paint (to size it, to decide on eliding,
 // to draw it); a grid of changing readings repaints hundreds of cells a frame. Here a plain cell (one
-// line of text, not wrapped, selected, focused or edited, no check box or icon, left to right) has its
-// background drawn by the style as for an empty cell and its text, elided where it does not fit, drawn
-// from a layout kept for that text and cell width, made the way the style makes it. Every other cell
-// is left to the style.
+// line of text, not wrapped, selected, focused or edited, no check box or icon, left to right, in one
+// of Qt's own desktop styles without a style sheet) has its background drawn by the style as for an empty
+// cell and its text, elided where it does not fit, drawn from a layout kept for that text and cell width,
+// made the way the style makes it. Every other cell is left to the style.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    // Distinct texts whose layouts are kept, for each font; beyond that the least recently drawn go.
+    // Distinct texts whose layouts are kept; beyond that the least recently drawn go. They are kept for
+    // the font of the cells last painted: cells of another font start them afresh.
     static constexpr int KeptLayouts = 2048;
 
     explicit CellDelegate(QObject *parent = nullptr);
@@ -53,7 +54,8 @@ private:
     // Draws a plain cell and returns true; false when the cell is not plain after all (its text takes
     // more than one line, or is higher than the cell), so that the style paints it.
     bool paintPlain(QPainter *painter, const QStyleOptionViewItem &opt, const QStyle *style) const;
-    const Shown &shownText(const QStyleOptionViewItem &opt, int lineWidth) const;
+    // Null when it could not be kept.
+    const Shown *shownText(const QStyleOptionViewItem &opt, int lineWidth) const;
 
     mutable QCache<Key, Shown> layouts_{KeptLayouts};
     mutable QFont font_; // the font of the kept layouts

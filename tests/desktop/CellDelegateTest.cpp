@@ -38,6 +38,15 @@ struct Table {
     QImage image() { return view.viewport()->grab().toImage(); }
 };
 
+// Text colours of their own for the active, inactive and disabled window, so that the wrong one shows.
+void colourGroupsApart(QWidget &w) {
+    QPalette p = w.palette();
+    p.setColor(QPalette::Active, QPalette::Text, QColor(200, 0, 0));
+    p.setColor(QPalette::Inactive, QPalette::Text, QColor(0, 0, 200));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0, 160, 0));
+    w.setPalette(p);
+}
+
 // The first pixel where two pictures differ, for the failure message.
 QString firstDifference(const QImage &a, const QImage &b) {
     if (a.size() != b.size())
@@ -121,6 +130,36 @@ private slots:
         QTest::newRow("disabled") << QStringLiteral(" 45.0 ")
                                   << Setup([](QStandardItemModel &, QTableView &v) { v.setEnabled(false); })
                                   << true;
+        QTest::newRow("inactive window's colours")
+            << QStringLiteral(" 45.0 ")
+            << Setup([](QStandardItemModel &, QTableView &v) { colourGroupsApart(v); }) << true;
+        QTest::newRow("disabled colours")
+            << QStringLiteral(" 45.0 ") << Setup([](QStandardItemModel &, QTableView &v) {
+                   colourGroupsApart(v);
+                   v.setEnabled(false);
+               })
+            << true;
+        QTest::newRow("alternating rows")
+            << QStringLiteral(" 45.0 ")
+            << Setup([](QStandardItemModel &, QTableView &v) { v.setAlternatingRowColors(true); }) << true;
+        QTest::newRow("gradient background") << QStringLiteral(" 45.0 ") << item(1, 1, [](QStandardItem *i) {
+            QLinearGradient g(0, 0, 30, 8);
+            g.setColorAt(0, Qt::yellow);
+            g.setColorAt(1, Qt::cyan);
+            i->setBackground(QBrush(g));
+        }) << true;
+        // A style sheet may colour, pad or frame the text: such cells are the style's to paint.
+        QTest::newRow("item colour from a style sheet")
+            << QStringLiteral(" 45.0 ") << Setup([](QStandardItemModel &, QTableView &v) {
+                   v.setStyleSheet(QStringLiteral("QTableView::item { color: #c00000; }"));
+               })
+            << false;
+        QTest::newRow("item padding from a style sheet")
+            << QStringLiteral(" 45.0 ") << Setup([](QStandardItemModel &, QTableView &v) {
+                   v.setStyleSheet(
+                       QStringLiteral("QTableView::item { padding-left: 12px; border: 1px solid blue; }"));
+               })
+            << false;
         QTest::newRow("right to left")
             << QStringLiteral(" 45.0 ")
             << Setup([](QStandardItemModel &, QTableView &v) { v.setLayoutDirection(Qt::RightToLeft); })
@@ -149,6 +188,27 @@ private slots:
         QVERIFY2(ours.image() == expected, "second paint");
         if (plain)
             QVERIFY(ours.delegate->keptLayoutsUsed() > reused);
+    }
+
+    // In an active window, with the focus in the table, the active colours are the ones used. The two
+    // tables are shown one after the other: showing the second would make the first inactive.
+    void activeWindow() {
+        QImage images[2];
+        qint64 plain = 0;
+        for (const bool ours : {false, true}) {
+            Table t(QStringLiteral(" 45.0 "),
+                    Setup([](QStandardItemModel &, QTableView &v) { colourGroupsApart(v); }), ours);
+            t.view.show();
+            t.view.activateWindow();
+            t.view.setFocus();
+            QVERIFY(QTest::qWaitForWindowActive(&t.view));
+            QTRY_VERIFY(t.view.hasFocus());
+            images[ours] = t.image();
+            if (ours)
+                plain = t.delegate->plainPaints();
+        }
+        QVERIFY2(images[1] == images[0], qPrintable(firstDifference(images[1], images[0])));
+        QVERIFY(plain > 0);
     }
 
     // What changes between paints is drawn as it is now: a cell's text, the elide mode, a column's width,
