@@ -76,100 +76,88 @@ private slots:
         QTest::addColumn<Setup>("setup");
         QTest::addColumn<bool>("plain");
         const Setup none;
+        const auto row = [](const char *name, const QString &text, const Setup &setup, bool plain) {
+            QTest::newRow(name) << text << setup << plain;
+        };
+        const auto view = [](const std::function<void(QTableView &)> &change) {
+            return Setup([=](QStandardItemModel &, QTableView &v) { change(v); });
+        };
         const auto item = [](int r, int c, const std::function<void(QStandardItem *)> &change) {
             return Setup([=](QStandardItemModel &m, QTableView &) { change(m.item(r, c)); });
         };
-        QTest::newRow("value") << QStringLiteral(" 45.0 ") << none << true;
-        QTest::newRow("name") << QStringLiteral(" CPU Temp") << none << true;
-        QTest::newRow("blue name") << QStringLiteral(" Fan 2") << item(1, 1, [](QStandardItem *i) {
-            i->setForeground(QColor(0, 0, 255));
-        }) << true;
-        QTest::newRow("alarm background")
-            << QStringLiteral(" 91.5 ")
-            << item(0, 2, [](QStandardItem *i) { i->setBackground(QColor(255, 96, 96)); }) << true;
-        QTest::newRow("grey and amber")
-            << QStringLiteral(" 3.3 ") << Setup([](QStandardItemModel &m, QTableView &) {
-                   m.item(0, 0)->setForeground(QColor(128, 128, 128));
-                   m.item(2, 2)->setBackground(QColor(255, 191, 0));
-               })
-            << true;
-        QTest::newRow("right aligned") << QStringLiteral("1200") << item(1, 0, [](QStandardItem *i) {
-            i->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        }) << true;
-        QTest::newRow("centred at the top") << QStringLiteral("12") << item(1, 0, [](QStandardItem *i) {
-            i->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        }) << true;
-        QTest::newRow("bold font") << QStringLiteral("Vcore") << item(2, 1, [](QStandardItem *i) {
-            QFont f = i->font();
-            f.setBold(true);
-            i->setFont(f);
-        }) << true;
-        QTest::newRow("mixed scripts")
-            << QStringLiteral("Temp \u05D8\u05DE\u05E4 \u0627\u0644") << none << true;
-        QTest::newRow("accents and wide")
-            << QStringLiteral("\u00C5\u0301 \u4E2D\u6587 \U0001F321") << none << true;
-        QTest::newRow("tab past the cell: elided") << QStringLiteral("a\tb") << none << true;
+        const QString value = QStringLiteral(" 45.0 ");
         const QString wide = QStringLiteral("a sensor name far wider than any cell of the grid");
-        QTest::newRow("too wide: elided") << wide << none << true;
-        QTest::newRow("elided in the middle")
-            << wide << Setup([](QStandardItemModel &, QTableView &v) { v.setTextElideMode(Qt::ElideMiddle); })
-            << true;
-        QTest::newRow("not elided") << wide << Setup([](QStandardItemModel &, QTableView &v) {
-            v.setTextElideMode(Qt::ElideNone);
-        }) << true;
-        QTest::newRow("elided, with a length separator")
-            << QStringLiteral("a sensor name \u009c far wider than any cell of the grid") << none << false;
-        QTest::newRow("two lines") << QStringLiteral("first\nsecond") << none << false;
-        QTest::newRow("wrapped") << QStringLiteral(" 45.0 ")
-                                 << Setup([](QStandardItemModel &, QTableView &v) { v.setWordWrap(true); })
-                                 << false;
-        QTest::newRow("empty") << QString() << none << false;
-        QTest::newRow("selected") << QStringLiteral(" 45.0 ")
-                                  << Setup([](QStandardItemModel &, QTableView &v) { v.selectAll(); })
-                                  << false;
-        QTest::newRow("disabled") << QStringLiteral(" 45.0 ")
-                                  << Setup([](QStandardItemModel &, QTableView &v) { v.setEnabled(false); })
-                                  << true;
-        QTest::newRow("inactive window's colours")
-            << QStringLiteral(" 45.0 ")
-            << Setup([](QStandardItemModel &, QTableView &v) { colourGroupsApart(v); }) << true;
-        QTest::newRow("disabled colours")
-            << QStringLiteral(" 45.0 ") << Setup([](QStandardItemModel &, QTableView &v) {
-                   colourGroupsApart(v);
-                   v.setEnabled(false);
-               })
-            << true;
-        QTest::newRow("alternating rows")
-            << QStringLiteral(" 45.0 ")
-            << Setup([](QStandardItemModel &, QTableView &v) { v.setAlternatingRowColors(true); }) << true;
-        QTest::newRow("gradient background") << QStringLiteral(" 45.0 ") << item(1, 1, [](QStandardItem *i) {
-            QLinearGradient g(0, 0, 30, 8);
-            g.setColorAt(0, Qt::yellow);
-            g.setColorAt(1, Qt::cyan);
-            i->setBackground(QBrush(g));
-        }) << true;
+        row("value", value, none, true);
+        row("name", QStringLiteral(" CPU Temp"), none, true);
+        row("blue name", value, item(1, 1, [](QStandardItem *i) { i->setForeground(QColor(0, 0, 255)); }),
+            true);
+        row("alarm background", value,
+            item(0, 2, [](QStandardItem *i) { i->setBackground(QColor(255, 96, 96)); }), true);
+        row("grey and amber", value, Setup([](QStandardItemModel &m, QTableView &) {
+                m.item(0, 0)->setForeground(QColor(128, 128, 128));
+                m.item(2, 2)->setBackground(QColor(255, 191, 0));
+            }),
+            true);
+        row("gradient background", value,
+            item(1, 1,
+                 [](QStandardItem *i) {
+                     QLinearGradient g(0, 0, 30, 8);
+                     g.setColorAt(0, Qt::yellow);
+                     g.setColorAt(1, Qt::cyan);
+                     i->setBackground(QBrush(g));
+                 }),
+            true);
+        row("right aligned", QStringLiteral("1200"),
+            item(1, 0, [](QStandardItem *i) { i->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter); }),
+            true);
+        row("centred at the top", QStringLiteral("12"),
+            item(1, 0, [](QStandardItem *i) { i->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop); }), true);
+        row("bold font", QStringLiteral("Vcore"),
+            item(2, 1,
+                 [](QStandardItem *i) {
+                     QFont f = i->font();
+                     f.setBold(true);
+                     i->setFont(f);
+                 }),
+            true);
+        row("mixed scripts", QStringLiteral("Temp \u05D8\u05DE\u05E4 \u0627\u0644"), none, true);
+        row("accents and wide", QStringLiteral("\u00C5\u0301 \u4E2D\u6587 \U0001F321"), none, true);
+        row("tab past the cell: elided", QStringLiteral("a\tb"), none, true);
+        row("too wide: elided", wide, none, true);
+        row("elided in the middle", wide, view([](QTableView &v) { v.setTextElideMode(Qt::ElideMiddle); }),
+            true);
+        row("not elided", wide, view([](QTableView &v) { v.setTextElideMode(Qt::ElideNone); }), true);
+        row("elided, with a length separator",
+            QStringLiteral("a sensor name \u009c far wider than any cell of the grid"), none, false);
+        row("two lines", QStringLiteral("first\nsecond"), none, false);
+        row("wrapped", value, view([](QTableView &v) { v.setWordWrap(true); }), false);
+        row("empty", QString(), none, false);
+        row("selected", value, view([](QTableView &v) { v.selectAll(); }), false);
+        row("disabled", value, view([](QTableView &v) { v.setEnabled(false); }), true);
+        row("inactive window's colours", value, view(colourGroupsApart), true);
+        row("disabled colours", value, view([](QTableView &v) {
+                colourGroupsApart(v);
+                v.setEnabled(false);
+            }),
+            true);
+        row("alternating rows", value, view([](QTableView &v) { v.setAlternatingRowColors(true); }), true);
         // A style sheet may colour, pad or frame the text: such cells are the style's to paint.
-        QTest::newRow("item colour from a style sheet")
-            << QStringLiteral(" 45.0 ") << Setup([](QStandardItemModel &, QTableView &v) {
-                   v.setStyleSheet(QStringLiteral("QTableView::item { color: #c00000; }"));
-               })
-            << false;
-        QTest::newRow("item padding from a style sheet")
-            << QStringLiteral(" 45.0 ") << Setup([](QStandardItemModel &, QTableView &v) {
-                   v.setStyleSheet(
-                       QStringLiteral("QTableView::item { padding-left: 12px; border: 1px solid blue; }"));
-               })
-            << false;
-        QTest::newRow("right to left")
-            << QStringLiteral(" 45.0 ")
-            << Setup([](QStandardItemModel &, QTableView &v) { v.setLayoutDirection(Qt::RightToLeft); })
-            << false;
-        QTest::newRow("low rows") << QStringLiteral(" 45.0 ")
-                                  << Setup([](QStandardItemModel &, QTableView &v) {
-                                         v.verticalHeader()->setMinimumSectionSize(4);
-                                         v.verticalHeader()->setDefaultSectionSize(6);
-                                     })
-                                  << false;
+        row("item colour from a style sheet", value, view([](QTableView &v) {
+                v.setStyleSheet(QStringLiteral("QTableView::item { color: #c00000; }"));
+            }),
+            false);
+        row("item padding from a style sheet", value, view([](QTableView &v) {
+                v.setStyleSheet(
+                    QStringLiteral("QTableView::item { padding-left: 12px; border: 1px solid blue; }"));
+            }),
+            false);
+        row("right to left", value, view([](QTableView &v) { v.setLayoutDirection(Qt::RightToLeft); }),
+            false);
+        row("low rows", value, view([](QTableView &v) {
+                v.verticalHeader()->setMinimumSectionSize(4);
+                v.verticalHeader()->setDefaultSectionSize(6);
+            }),
+            false);
     }
     void looksAsTheStylePaints() {
         QFETCH(QString, text);
