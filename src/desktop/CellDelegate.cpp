@@ -56,10 +56,14 @@ bool CellDelegate::paintPlain(QPainter *painter, const QStyleOptionViewItem &opt
     if (!shown || !shown->oneLine || shown->lineHeight > textRect.height())
         return false;
 
-    QStyleOptionViewItem background = opt;
-    background.text.clear();
-    background.features &= ~QStyleOptionViewItem::HasDisplay;
-    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+    // These styles draw nothing of a plain cell but its background brush and the alternate rows' colour.
+    if (opt.backgroundBrush.style() != Qt::NoBrush ||
+        opt.features.testFlag(QStyleOptionViewItem::Alternate)) {
+        QStyleOptionViewItem background = opt;
+        background.text.clear();
+        background.features &= ~QStyleOptionViewItem::HasDisplay;
+        style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+    }
 
     // Placed as the style places one line: at the left of the text area, aligned in its height.
     const QRect placed =
