@@ -284,6 +284,8 @@ std::vector<std::string> Load::arguments() const {
     }
     if (rfc5424)
         a.push_back("--rfc5424");
+    if (shuffled)
+        a.push_back("--shuffled");
     return a;
 }
 

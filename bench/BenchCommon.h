@@ -53,14 +53,15 @@ std::int64_t residentMemoryKb(pid_t pid = 0);
 // The load generator's arguments.
 struct Load {
     unsigned port = 0;
-    long long count = 0;  // datagrams to send; 0 = as many as `seconds` allow
-    double seconds = 0;   // with rate: how long to send
-    long long rate = 0;   // datagrams per second; 0 = full speed
-    int hosts = 100;      // distinct hosts
-    int sensors = 16;     // sensors per host
-    long long start = 0;  // index of the first datagram in the host x sensor sequence
-    int cpu = 1;          // where the sender runs; -1 = anywhere
-    bool rfc5424 = false; // the readings in the RFC 5424 shape (--rfc5424) instead of the BSD one
+    long long count = 0;   // datagrams to send; 0 = as many as `seconds` allow
+    double seconds = 0;    // with rate: how long to send
+    long long rate = 0;    // datagrams per second; 0 = full speed
+    int hosts = 100;       // distinct hosts
+    int sensors = 16;      // sensors per host
+    long long start = 0;   // index of the first datagram in the host x sensor sequence
+    int cpu = 1;           // where the sender runs; -1 = anywhere
+    bool rfc5424 = false;  // the readings in the RFC 5424 shape (--rfc5424) instead of the BSD one
+    bool shuffled = false; // the hosts' turns scattered over the grid (--shuffled) instead of in order
     std::vector<std::string> arguments() const;
 };
 

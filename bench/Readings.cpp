@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <numeric>
 
 namespace Bench {
 
@@ -111,8 +112,14 @@ std::string hostName(int h) {
     return buf;
 }
 
-ReadingComposer::ReadingComposer(int hosts, int sensors, Shape shape)
+ReadingComposer::ReadingComposer(int hosts, int sensors, Shape shape, bool shuffled)
     : sensors_(sensorTable()), hosts_(size_t(hosts)), perHost_(sensors), shape_(shape) {
+    // A step near the golden section of the hosts, prime to their number, visits every host once a round.
+    if (shuffled && hosts > 2) {
+        step_ = std::max<long long>(2, (long long)(hosts * 0.618));
+        while (std::gcd(step_, (long long)hosts) != 1)
+            ++step_;
+    }
     for (int h = 0; h < hosts; ++h)
         hosts_[size_t(h)] = hostName(h);
     sensors_.resize(size_t(sensors));
@@ -129,7 +136,7 @@ void ReadingComposer::refreshStamp() {
 }
 
 int ReadingComposer::hostOf(long long i) const {
-    return int((i / perHost_) % (long long)hosts_.size());
+    return int((i / perHost_) % (long long)hosts_.size() * step_ % (long long)hosts_.size());
 }
 
 const Sensor &ReadingComposer::sensorOf(long long i) const {

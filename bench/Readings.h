@@ -33,7 +33,9 @@ enum class Shape { Bsd, Rfc5424 };
 
 class ReadingComposer {
 public:
-    ReadingComposer(int hosts, int sensors, Shape shape = Shape::Bsd);
+    // `shuffled`: the hosts take their turns in a fixed scattered order instead of one after the other,
+    // as hosts all over a fleet do (each still sends its sensors one after another).
+    ReadingComposer(int hosts, int sensors, Shape shape = Shape::Bsd, bool shuffled = false);
 
     // Takes the current second for the time stamps, when it changed.
     void refreshStamp();
@@ -48,6 +50,7 @@ private:
     std::vector<Sensor> sensors_;
     std::vector<std::string> hosts_;
     int perHost_;
+    long long step_ = 1; // the host of turn t is t * step_ modulo the hosts: 1 in order
     Shape shape_;
     char stamp_[40];
     size_t stampLength_ = 0;

@@ -31,8 +31,9 @@
 //   zarare-bench shapes   [--repeat K]         cost per datagram, RFC 5424 readings against BSD ones
 //   zarare-bench standard [--repeat K]         everything above, and the bare counter for reference
 // drain, paced, flood and memory take --view sensors: the By Sensor view shown instead of the grid,
-// --rules N: N alarm threshold lines, two of them matching the load's sensors, and --rfc5424: the
-// readings in the RFC 5424 shape (Readings.h) instead of the BSD one.
+// --rules N: N alarm threshold lines, two of them matching the load's sensors, --rfc5424: the
+// readings in the RFC 5424 shape (Readings.h) instead of the BSD one, and --shuffled: the hosts' turns
+// scattered over the grid instead of in order.
 // Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --window WxH (the
 // window's size in pixels instead of the design-time 513 x 172, brought down to the screen's size as
 // the program does, 800 x 600 offscreen: more cells painted each frame), --verbose (Qt's messages on standard
@@ -521,6 +522,7 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
     load.hosts = int(opt.number("hosts", mode == "memory" ? 32767 : 100));
     load.sensors = int(opt.number("sensors", mode == "memory" ? 64 : 16));
     load.rfc5424 = opt.flag("rfc5424");
+    load.shuffled = opt.flag("shuffled");
     if (mode == "worst") {
         // Every cell at the longest a datagram allows (name and value share the 255 characters after the
         // priority), and every name different: the most text a stranger's datagrams can make the grid hold.
@@ -556,7 +558,8 @@ int measure(const std::string &mode, const Bench::Options &opt, int argc, char *
         const int count = int(opt.number("count", 64000)), rounds = int(opt.number("rounds", 15));
         const std::int64_t syscallEvery = std::int64_t(opt.number("syscall-every", 0));
         const Bench::ReadingComposer composer(load.hosts, load.sensors,
-                                              load.rfc5424 ? Bench::Shape::Rfc5424 : Bench::Shape::Bsd);
+                                              load.rfc5424 ? Bench::Shape::Rfc5424 : Bench::Shape::Bsd,
+                                              load.shuffled);
         std::vector<QByteArray> readings(size_t(std::max(count, 1)));
         char text[512];
         for (size_t i = 0; i < readings.size(); ++i)

@@ -2,7 +2,7 @@
 // at full speed, from H hosts with S sensors each (see Readings.h for what they look like).
 //
 //   zarare-loadgen --port P [--count N] [--rate R --seconds T] [--hosts H] [--sensors S] [--start I]
-//                  [--cpu C] [--batch B] [--address A] [--rfc5424]
+//                  [--cpu C] [--batch B] [--address A] [--rfc5424] [--shuffled]
 // Ends with one line: sent=N seconds=T rate=R
 //   zarare-loadgen --print N [--hosts H] [--sensors S] [--start I]
 // prints the first N datagrams instead, one a line.
@@ -35,7 +35,7 @@ int main(int argc, char **argv) {
     const std::string address = opt.text("address", "127.0.0.1");
     const Bench::Shape shape = opt.flag("rfc5424") ? Bench::Shape::Rfc5424 : Bench::Shape::Bsd;
     if (const long long print = opt.number("print", 0); print > 0) { // show instead of sending
-        Bench::ReadingComposer composer(hosts, sensors, shape);
+        Bench::ReadingComposer composer(hosts, sensors, shape, opt.flag("shuffled"));
         char text[512];
         for (long long i = 0; i < print; ++i)
             std::printf("%.*s\n", int(composer.compose(start + i, text)), text);
@@ -65,7 +65,7 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    Bench::ReadingComposer composer(hosts, sensors, shape);
+    Bench::ReadingComposer composer(hosts, sensors, shape, opt.flag("shuffled"));
     constexpr size_t SlotBytes = 512;
     std::vector<char> buffers(size_t(batch) * SlotBytes);
     std::vector<mmsghdr> msgs(static_cast<size_t>(batch));

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <regex>
 #include <set>
 #include <string>
@@ -89,6 +90,26 @@ void hostsAndSensorsAreDistinct() {
     check(labels.size() == 64 && Bench::sensorTable().size() == 64, "64 distinct sensors");
 }
 
+// Shuffled, each round still visits every host once, each sending its sensors one after another, and
+// the hosts of turns in a row lie apart.
+void shuffledHostsTakeTurnsApart() {
+    for (const int hosts : {3, 10, 100, 32767}) {
+        const Bench::ReadingComposer composer(hosts, 4, Bench::Shape::Bsd, true);
+        std::set<int> round;
+        int near = 0;
+        for (long long t = 0; t < hosts; ++t) {
+            const int h = composer.hostOf(t * 4);
+            round.insert(h);
+            for (int s = 1; s < 4; ++s)
+                near += composer.hostOf(t * 4 + s) != h; // a burst stays with its host
+            if (t > 0 && std::abs(h - composer.hostOf((t - 1) * 4)) <= 1)
+                ++near;
+        }
+        check(int(round.size()) == hosts && (hosts < 10 || near == 0),
+              "shuffled, " + std::to_string(hosts) + " hosts each take one turn a round, apart");
+    }
+}
+
 void valuesChangeFromRoundToRound() {
     Bench::ReadingComposer composer(10, 8);
     char a[512], b[512];
@@ -144,6 +165,7 @@ int main() {
     readingsAreInTheAcceptedLayout(Bench::Shape::Bsd);
     readingsAreInTheAcceptedLayout(Bench::Shape::Rfc5424);
     hostsAndSensorsAreDistinct();
+    shuffledHostsTakeTurnsApart();
     valuesChangeFromRoundToRound();
     procReadersFindTheSocket();
     optionsAndResults();
