@@ -90,12 +90,6 @@ FlexGrid::RowData &FlexGrid::newRow(std::unique_ptr<RowData> &slot) {
 
 // Inlined into the writes of cells: once or twice a reading.
 ZARARE_ALWAYS_INLINE void FlexGrid::markDirty(int row, int col) {
-    if (dirtyCount_ >= 0) {
-        if (dirtyCount_ < ExactCells)
-            dirtyCells_[size_t(dirtyCount_++)] = {row, col};
-        else
-            dirtyCount_ = -1;
-    }
     if (dirtyTop_ < 0) {
         dirtyTop_ = dirtyBottom_ = row;
         dirtyLeft_ = dirtyRight_ = col;
@@ -229,7 +223,6 @@ void FlexGrid::setRules(const RuleSet &rules) {
     if (Rows() > FixedRows) {
         markDirty(FixedRows, 0);
         markDirty(Rows() - 1, Columns - 1);
-        dirtyCount_ = -1; // every cell, not these two
     }
 }
 
@@ -396,19 +389,6 @@ void FlexGrid::flush() {
     const int top = dirtyTop_, bottom = std::min(dirtyBottom_, rows - 1);
     const int left = dirtyLeft_, right = dirtyRight_;
     dirtyTop_ = dirtyBottom_ = dirtyLeft_ = dirtyRight_ = -1;
-    // This frame's listed cells, for changedCells() while the views are told; writes made meanwhile (by a
-    // handler) start the next frame's list, and a flush inside a handler leaves this one's list as it was.
-    std::vector<Cell> listed;
-    if (dirtyCount_ >= 0)
-        listed.assign(dirtyCells_.begin(), dirtyCells_.begin() + dirtyCount_);
-    const Listed outer = published_;
-    published_ = dirtyCount_ >= 0 ? Listed{listed.data(), int(listed.size())} : Listed{};
-    dirtyCount_ = 0;
-    struct Restore {
-        Listed &published;
-        Listed outer;
-        ~Restore() { published = outer; }
-    } restore{published_, outer};
     if (top == 0 && right >= FixedCols)
         emit headerDataChanged(Qt::Horizontal, std::max(left, FixedCols) - FixedCols, right - FixedCols);
     const int firstBody = std::max(top, FixedRows);

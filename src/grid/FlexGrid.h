@@ -144,19 +144,6 @@ public:
 
     // Publishes every pending change to attached views now.
     void flush();
-    // While views are told of a frame's changes (inside the dataChanged that flush() emits): the cells
-    // changed since the frame before, at most ExactCells of them, a cell changed twice perhaps twice.
-    // False when there were more, when a change concerned every cell, and outside that dataChanged: then
-    // the whole range it gives is meant. A view that repaints only these cells paints far fewer than the
-    // range between them when hosts all over the grid send within one frame.
-    static constexpr int ExactCells = 256;
-    bool changedCells(const Cell **cells, int *count) const {
-        if (!published_.cells)
-            return false;
-        *cells = published_.cells;
-        *count = published_.count;
-        return true;
-    }
 
     // QAbstractTableModel: the body without the fixed row and column.
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -220,12 +207,5 @@ private:
     // What views have been told, and what changed since.
     int publishedRows_ = DesignRows;
     int dirtyTop_ = -1, dirtyBottom_ = -1, dirtyLeft_ = -1, dirtyRight_ = -1;
-    std::array<Cell, ExactCells> dirtyCells_;
-    int dirtyCount_ = 0; // -1: more than ExactCells, or every cell
-    struct Listed {
-        const Cell *cells = nullptr; // null outside flush()'s dataChanged, or when not listed
-        int count = 0;
-    };
-    Listed published_;
     FrameTimer frame_;
 };

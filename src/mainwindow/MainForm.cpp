@@ -11,7 +11,6 @@
 #include "geometry/WindowGeometry.h"
 #include "mainwindow/AlarmWatch.h"
 #include "mainwindow/ComputerName.h"
-#include "mainwindow/ReadingsView.h"
 #include "mainwindow/RulesDialog.h"
 #include "mainwindow/StatisticsWindow.h"
 #include "rules/RulesFile.h"
@@ -140,7 +139,7 @@ MainForm::MainForm(QWidget *parent)
     ReceivedBytes->setAccessibleName(QStringLiteral("Bytes Received"));
     Label1->setBuddy(ReceivedBytes);
 
-    MSFlexGrid1 = new ReadingsView(grid, client);
+    MSFlexGrid1 = new QTableView(client);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setModel(&grid);
     MSFlexGrid1->setItemDelegate(new CellDelegate(MSFlexGrid1));

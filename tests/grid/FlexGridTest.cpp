@@ -5,8 +5,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <utility>
-
 class FlexGridTest : public QObject {
     Q_OBJECT
 private slots:
@@ -62,58 +60,6 @@ private slots:
         // The frame timer publishes by itself.
         g.setTextAt(1, 2, QStringLiteral("later"));
         QTRY_COMPARE(changed.count(), 2);
-    }
-
-    // While views are told of a frame, the grid lists the cells it changed, in turn, repeats included;
-    // it lists none when more were changed than it holds, or a change concerned every cell, and none
-    // outside that moment. A cell written by a handler meanwhile belongs to the next frame.
-    void changedCellsAreListedWhileTold_data() {
-        QTest::addColumn<QList<QPoint>>("writes"); // (row, column), in turn
-        QTest::addColumn<bool>("newRules");
-        QTest::addColumn<bool>("listed");
-        QTest::newRow("one") << QList<QPoint>{{2, 5}} << false << true;
-        QTest::newRow("apart, a host and a repeat")
-            << QList<QPoint>{{1, 4}, {9, 130}, {3, 0}, {1, 4}} << false << true;
-        QTest::newRow("as many as are listed")
-            << QList<QPoint>(FlexGrid::ExactCells, {2, 4}) << false << true;
-        QTest::newRow("one more") << QList<QPoint>(FlexGrid::ExactCells + 1, {2, 4}) << false << false;
-        QTest::newRow("new rules") << QList<QPoint>{{2, 5}} << true << false;
-    }
-    void changedCellsAreListedWhileTold() {
-        QFETCH(QList<QPoint>, writes);
-        QFETCH(bool, newRules);
-        QFETCH(bool, listed);
-        FlexGrid g;
-        g.setRows(10);
-        g.flush();
-        QList<QPoint> seen;
-        bool wasListed = false, first = true;
-        connect(&g, &QAbstractItemModel::dataChanged, this, [&] {
-            const FlexGrid::Cell *cells = nullptr;
-            int count = 0;
-            wasListed = g.changedCells(&cells, &count);
-            for (int i = 0; wasListed && i < count; ++i)
-                seen << QPoint(cells[i].row, cells[i].col);
-            if (std::exchange(first, false))
-                g.setTextAt(7, 7, QStringLiteral("by a handler"));
-        });
-        int n = 0;
-        for (const QPoint &w : writes) // each write a change
-            g.setTextAt(w.x(), w.y(), QString::number(++n));
-        if (newRules)
-            g.setRules(RuleSet());
-        const FlexGrid::Cell *cells = nullptr;
-        int count = 0;
-        QVERIFY(!g.changedCells(&cells, &count));
-        g.flush();
-        QCOMPARE(wasListed, listed);
-        if (listed)
-            QCOMPARE(seen, writes);
-        QVERIFY(!g.changedCells(&cells, &count));
-        seen.clear();
-        g.flush(); // the handler's write
-        QVERIFY(wasListed);
-        QCOMPARE(seen, QList<QPoint>{QPoint(7, 7)});
     }
 
     // The filled bits must follow every write, whatever wrote it: searches skip the cells they call empty.
