@@ -36,8 +36,8 @@
 // scattered over the grid instead of in order.
 // Common options: --cpu C (receiver core, default 0), --sender-cpu C (default 1), --window WxH (the
 // window's size in pixels instead of the design-time 513 x 172, brought down to the screen's size as
-// the program does, 800 x 600 offscreen: more cells painted each frame), --verbose (Qt's messages on standard
-// error).
+// the program does, 800 x 600 offscreen: more cells painted each frame), --verbose (Qt's messages on
+// standard error).
 
 #include "BenchCommon.h"
 #include "Readings.h"
