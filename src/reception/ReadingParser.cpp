@@ -14,13 +14,15 @@ using TextBuffer::same;
 // Assignments that keep the stored string (and so its memory, shared with the grid) when the new text
 // is the same: most readings repeat the host, the sensor name and often the value. A changed text is
 // written into the field's own buffer when no one else (a grid cell, the name pool) shares it, so a
-// field costs no allocation per datagram. The comparison is inlined into the parser, the writing is
-// not: a call for each field, most of them unchanged, cost more than the comparison.
+// field costs no allocation per datagram. The comparison is inlined into the parser, the writing of
+// the plain fields is not: a call for each of them, most of them unchanged, cost more than the
+// comparison. The padded ones, the sensor name and the value, change with nearly every reading: their
+// writing is inlined too (a call cost 3% of the reading path).
 void write(QString &field, QStringView text) {
     TextBuffer::copyInto(field, text);
 }
 
-void writePadded(QString &field, QStringView core, bool trailingSpace) {
+ZARARE_ALWAYS_INLINE void writePadded(QString &field, QStringView core, bool trailingSpace) {
     const qsizetype size = core.size() + 1 + (trailingSpace ? 1 : 0);
     if (!field.isDetached())
         field = QString(); // shared: leave that text alone, take a new buffer
