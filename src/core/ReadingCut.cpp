@@ -201,7 +201,7 @@ namespace {
 
 // The value runs from after the first "=" of the message `d` (or from its start) to the next space or
 // the end; the message is the rest, and what follows the value in it is the value's unit.
-void cutValue(View text, View d, Result &r) {
+ZARARE_ALWAYS_INLINE void cutValue(View text, View d, Result &r) {
     const std::size_t q = find(d, u'=');
     const std::size_t space = find(d, u' ', q + 1);
     const std::size_t length = space > 0 ? space - q - 1 : d.size() - std::min(q, d.size());

@@ -96,7 +96,13 @@ public:
     // per batch of readings); every value cell (columns 4, 6, ... 130) written by copyTextAt remembers
     // it in 4 bytes at 100 ms resolution. Painting reads the time through the clock, which tests inject.
     static constexpr int FirstValueCol = 4, ValueCols = 64;
-    void setWriteTime(qint64 ms) { writeStamp_ = ms < 0 ? 0 : quint32(ms / 100 + 1); }
+    // Called for every reading with the same time for a whole batch: the division only when it changes.
+    void setWriteTime(qint64 ms) {
+        if (ms != writeMs_) {
+            writeMs_ = ms;
+            writeStamp_ = ms < 0 ? 0 : quint32(ms / 100 + 1);
+        }
+    }
     void setClock(std::function<qint64()> clock) { clock_ = std::move(clock); }
     // Cells not written for longer than this are drawn grey, and so is a host row none of whose cells
     // was; 0 turns it off.
@@ -193,6 +199,7 @@ private:
     int col_ = 0;
     qint64 textChars_ = 0;
     quint32 writeStamp_ = 0;
+    qint64 writeMs_ = -1;
     qint64 staleMs_ = 60000;
     std::function<qint64()> clock_;
     RuleSet rules_;
