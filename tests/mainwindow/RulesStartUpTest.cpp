@@ -104,7 +104,7 @@ private slots:
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->RulesText->toPlainText(), before);
 
-        dialog->RulesText->setPlainText(QStringLiteral("stale 90s\nallow 10.0.0.0/33\nCPU* crit\n"));
+        dialog->RulesText->setPlainText(QStringLiteral("CPU* crit 44\nallow 10.0.0.0/33\nCPU* crit\n"));
         QVERIFY(!dialog->save());
         QVERIFY(dialog->RulesProblem->text().contains(QRegularExpression("(?s)line 2.*line 3")));
         QCOMPARE(fileBytes(MainForm::rulesPath()), before.toUtf8());

@@ -52,7 +52,6 @@ private slots:
         QTest::newRow("not executable")
             << L{"a/hardinfo:plain", "b/cpu-x"} << L{"a", "b"} << false << "b/cpu-x";
         QTest::newRow("folder of a tool's name") << L{"a/hardinfo/"} << L{"a"} << false << "";
-        QTest::newRow("other programs only") << L{"a/sh"} << L{"a"} << false << "";
         QTest::newRow("tool outside the path") << L{"a/cpu-x"} << L{"b"} << false << "";
         QTest::newRow("PATH") << L{"b/hardinfo"} << L{"nothing", "b"} << true << "b/hardinfo";
     }
@@ -82,17 +81,16 @@ private slots:
         quint32 type = 0, size = sizeof data;
         const long result = registry->queryValue(key, "PATH", type, data, size);
         QCOMPARE(registry->closeKey(key), Registry::Success);
-        if (found.isEmpty()) {
-            QCOMPARE(result, Registry::FileNotFound);
+        QCOMPARE(result, found.isEmpty() ? Registry::FileNotFound : Registry::Success);
+        if (found.isEmpty())
             return;
-        }
-        QCOMPARE(result, Registry::Success);
         QCOMPARE(type, Registry::String);
         QCOMPARE(QByteArray(data, int(size)), QFile::encodeName(root.filePath(row + found)) + '\0');
     }
 
-    // Only that key and value, their names in any case.
+    // Only that key and value, their names in any case; the value is asked for with a tool installed.
     void knowsNoOtherValue() {
+        make(QStringLiteral("hardinfo"));
         PathToolRegistry registry(root.path());
         Registry::Key key = 0;
         QCOMPARE(registry.openKey(Registry::LocalMachine, "SOFTWARE\\Microsoft\\Shared Tools Location",
@@ -105,7 +103,6 @@ private slots:
         char data[1024];
         quint32 type = 0, size = sizeof data;
         QCOMPARE(registry.queryValue(key, "MSINFO", type, data, size), Registry::FileNotFound);
-        make(QStringLiteral("hardinfo"));
         QCOMPARE(registry.queryValue(key, "path", type, data, size), Registry::Success);
     }
 };

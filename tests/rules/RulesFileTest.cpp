@@ -60,6 +60,7 @@ private slots:
             {"stale", "\"stale\" needs a time"},
             {"stale 5 days", "\"stale\" needs a time"},
             {"stale -5s", "\"stale\" needs a time"},
+            {"stale 604801", "\"stale\" needs a time"},
             {"warn 70", "sensor name is missing"},
             {"CPU* crit hot", "\"crit\" needs a number"},
             {"CPU* crit 1,5.2", "\"crit\" needs a number"},

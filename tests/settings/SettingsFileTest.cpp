@@ -46,12 +46,8 @@ private slots:
 
     // Beside the program, with the system's own separators.
     void pathIsBesideTheProgram() {
-        const QString p = SettingsFile::path();
-        QCOMPARE(p, QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
-                                             QStringLiteral("/Zar-Are.ini")));
-#ifdef Q_OS_WIN
-        QVERIFY2(p.size() > 3 && p.at(0).isLetter() && p.mid(1, 2) == QStringLiteral(":\\"), qPrintable(p));
-#endif
+        QCOMPARE(SettingsFile::path(), QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
+                                                                QStringLiteral("/Zar-Are.ini")));
     }
 
     void installedCopiesKeepSettingsWithTheUser() {
@@ -95,11 +91,9 @@ private slots:
         QTest::newRow("not a number") << QByteArray("514,2985,wide,1200,900") << int(S::Damaged) << "";
         QTest::newRow("beyond single range")
             << QByteArray("514,1E+39,7815,1200,900") << int(S::Damaged) << "";
-        // A huge file is read only as far as needed.
-        QTest::newRow("100 MB after the record")
-            << QByteArray("514,2985,7815,1200,900\r\n") + QByteArray(100 * 1024 * 1024, 'x')
-            << int(S::Complete) << "514";
-        QTest::newRow("1 MB field") << QByteArray(1024 * 1024, '7') << int(S::Damaged) << "";
+        // Only the first 64 KiB of a file are read: a record after them is not found.
+        QTest::newRow("record after 64 KiB of spaces")
+            << QByteArray(SettingsFile::MaxBytes, ' ') + "514,2985,7815,1200,900" << int(S::Damaged) << "";
     }
     void reading() {
         QFETCH(QByteArray, bytes);
