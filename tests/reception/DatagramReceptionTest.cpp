@@ -191,7 +191,8 @@ private slots:
         for (int h = 0; h < 5 && h < total; ++h)
             QCOMPARE(r.value(h), u"H%1 Seq=%2"_s.arg(h).arg(total - 1 - (total - 1 - h) % 5));
         QTRY_VERIFY(counters.count() >= 1);
-        QVERIFY(counters.count() <= total); // at most once per frame, not once per datagram
+        // At most once per frame, not once per datagram: the datagrams of a burst share their frames.
+        QVERIFY2(counters.count() <= std::max(1, total / 2), qPrintable(QString::number(counters.count())));
         out.writeDatagram(reading(total), QHostAddress::LocalHost, r.socket.localPort());
         QTRY_COMPARE_WITH_TIMEOUT(r.value(total % 5), u"H%1 Seq=%2"_s.arg(total % 5).arg(total),
                                   FrameTimer::FrameMs);
