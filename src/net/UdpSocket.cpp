@@ -62,6 +62,7 @@ struct UdpSocket::Backend {
     // Slots are this far apart: a little more than a slot, so that the starts of the datagrams of one
     // batch fall into different cache sets (at a stride of 64 KiB they would all compete for the same few).
     static constexpr int SlotStride = SlotBytes + 3 * 64;
+    static constexpr int PreparedBytes = 512; // of each slot, see Backend()
 
     int fd = -1;
     quint16 port = 0;
@@ -71,7 +72,7 @@ struct UdpSocket::Backend {
     // GatherMs, when the datagrams of a steady stream have gathered, instead of one wake-up per handful.
     QTimer gather;
     // Not cleared: a slot's pages are touched only as far as its datagrams reach, so a batch of readings
-    // keeps one page of each slot.
+    // keeps one or two pages of each slot. Those are touched at once (see Backend()).
     std::unique_ptr<char[]> buffers{new char[size_t(Batch) * SlotStride]};
     mmsghdr msgs[Batch];
     iovec iov[Batch];
@@ -90,6 +91,10 @@ struct UdpSocket::Backend {
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
             msgs[i].msg_hdr.msg_name = &names[i];
+            // The start of each slot made resident now, where a reading lands: else the first batches
+            // that reach a slot take a page fault each inside the system's copy, in the midst of the
+            // first burst of traffic.
+            std::memset(iov[i].iov_base, 0, PreparedBytes);
         }
     }
     ~Backend() {
