@@ -450,9 +450,10 @@ Result Cutter::cut(View text) {
         r.time = known_.time;
         r.hasHost = true;
         r.host = known_.host;
-        // What follows the host, within the Cap characters after the priority, as cut() takes it.
+        // What follows the host, within the Cap characters after the priority, as cut() takes it (the
+        // head ends within them).
         const std::size_t end = std::min(std::size_t(known_.date.pos) + Cap, text.size());
-        cutTail(text, text.substr(n, end - n), r);
+        cutTail(text, View(text.data() + n, end - n), r);
         return r;
     }
     std::size_t head = 0;

@@ -67,9 +67,10 @@ void keepPart(QString &field, QStringView part) {
     TextBuffer::setSize(field, part.size());
 }
 
-// The text a slice of the cut stands for.
+// The text a slice of the cut stands for. A cut's slices lie within the text it was made on, so no
+// bounds are applied (they cost 35 instructions a reading).
 QStringView partOf(QStringView text, ReadingCut::Slice s) {
-    return text.mid(qsizetype(s.pos), qsizetype(s.len));
+    return QStringView(text.data() + s.pos, qsizetype(s.len));
 }
 
 } // namespace
