@@ -51,6 +51,13 @@ void HostGrid::addNewRow(const ReadingParser &reading) {
 }
 
 int HostGrid::findRow(const QString &host) {
+    // A host sends its sensors one after another: the row of the last reading stored, whose host cell
+    // holds its name, is tried before the hash.
+    if (guessRow_ > 0) {
+        const QString *texts = grid_.rowTexts(guessRow_);
+        if (texts && TextBuffer::same(host, texts[0]))
+            return guessRow_;
+    }
     RecentHost &recent = recent_[size_t(TextBuffer::quickHash(host) >> (64 - RecentBits))];
     if (recent.row > 0 && TextBuffer::same(host, recent.host))
         return recent.row;
