@@ -162,10 +162,18 @@ void checkAll(Grid &g) {
     expect(g.cells.rowCount() == hosts, "grid model rows differ from the host rows");
 }
 
+// Every slice of a cut lies within the text it was cut from: the parser takes the fields it stands for
+// without checking bounds again.
+void expectWithin(const ReadingCut::Result &r, std::size_t size, const QString &text) {
+    for (const ReadingCut::Slice s : {r.date, r.time, r.host, r.sensor, r.value, r.unit, r.rest})
+        expect(std::size_t(s.pos) + s.len <= size, "a slice of the cut reaches past the text", -1, -1, text);
+}
+
 // A BSD reading is cut as it always was; any other shape starts with a strict priority.
 void compareWithFrozen(const QString &text) {
     const std::u16string_view t(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
     const ReadingCut::Result now = ReadingCut::cut(t);
+    expectWithin(now, t.size(), text);
     if (now.shape != ReadingCut::Shape::Bsd) {
         expect(text.startsWith(QLatin1Char('<')), "a text without a leading priority taken for a new layout",
                -1, -1, text);
@@ -185,9 +193,12 @@ void compareCutter(const QString &text) {
     static ReadingCut::Cutter cutter;
     const std::u16string whole(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
     for (const std::u16string &t :
-         {whole, whole + u"]", whole.substr(0, whole.empty() ? 0 : whole.size() - 1)})
-        expect(cutter.cut(t) == ReadingCut::cut(t), "the cutter cut a text otherwise than cut()", -1, -1,
+         {whole, whole + u"]", whole.substr(0, whole.empty() ? 0 : whole.size() - 1)}) {
+        const ReadingCut::Result r = cutter.cut(t);
+        expectWithin(r, t.size(), QString::fromStdU16String(t));
+        expect(r == ReadingCut::cut(t), "the cutter cut a text otherwise than cut()", -1, -1,
                QString::fromStdU16String(t));
+    }
 }
 
 void feed(Grid &g, QByteArrayView bytes) {

@@ -71,8 +71,8 @@ struct UdpSocket::Backend {
     // Armed instead of the notifier once a wake-up has emptied the socket: the next read comes after
     // GatherMs, when the datagrams of a steady stream have gathered, instead of one wake-up per handful.
     QTimer gather;
-    // Not cleared: a slot's pages are touched only as far as its datagrams reach, so a batch of readings
-    // keeps one or two pages of each slot. Those are touched at once (see Backend()).
+    // Only the start of each slot is written (see Backend()): the rest of a slot's pages are touched only
+    // as far as its datagrams reach, so a batch of readings keeps one or two pages of each slot.
     std::unique_ptr<char[]> buffers{new char[size_t(Batch) * SlotStride]};
     mmsghdr msgs[Batch];
     iovec iov[Batch];
@@ -91,9 +91,8 @@ struct UdpSocket::Backend {
             msgs[i].msg_hdr.msg_iov = &iov[i];
             msgs[i].msg_hdr.msg_iovlen = 1;
             msgs[i].msg_hdr.msg_name = &names[i];
-            // The start of each slot made resident now, where a reading lands: else the first batches
-            // that reach a slot take a page fault each inside the system's copy, in the midst of the
-            // first burst of traffic.
+            // Made resident now, where a reading lands: else the first batch that reaches a slot takes a
+            // page fault inside the system's copy, in the midst of the first burst of traffic.
             std::memset(iov[i].iov_base, 0, PreparedBytes);
         }
     }

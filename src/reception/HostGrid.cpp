@@ -51,7 +51,7 @@ void HostGrid::addNewRow(const ReadingParser &reading) {
 }
 
 int HostGrid::findRow(const QString &host) {
-    // A host sends its sensors one after another: the row of the last reading stored, whose host cell
+    // A host sends its sensors one after another: the row the last reading went to, whose host cell
     // holds its name, is tried before the hash.
     if (guessRow_ > 0) {
         const QString *texts = grid_.rowTexts(guessRow_);

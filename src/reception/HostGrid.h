@@ -64,7 +64,7 @@ private:
     qint16 hostrow_ = 0;
     int sensorcol_ = 0;
     qint64 budget_ = TextBudget;
-    int guessRow_ = 0;          // the row of the last reading stored, and the slot right of its
+    int guessRow_ = 0;          // the row the last reading went to, and the slot right of its
     int guessSlot_ = 0;         // (0 to 64), which the next reading of that row is likely to take
     QHash<QString, int> index_; // host name -> row, in step with column 0
     // Hosts met lately and their rows, by a quick hash of the name: a look-up of the index per reading
