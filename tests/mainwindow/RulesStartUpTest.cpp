@@ -110,6 +110,14 @@ private slots:
         QCOMPARE(fileBytes(MainForm::rulesPath()), before.toUtf8());
         QCOMPARE(form->grid.alarmAt(1, 4), AlarmLevel::None);
 
+        // Good lines beyond what the file may hold are not written: read back, the end would be lost.
+        const QString comment = QStringLiteral("# %1\n").arg(QString(60, QLatin1Char('x')));
+        dialog->RulesText->setPlainText(comment.repeated(RulesFile::MaxBytes / comment.size() + 1));
+        QVERIFY(!dialog->save());
+        QVERIFY(dialog->RulesProblem->text().contains(
+            QStringLiteral("at most %1 KiB").arg(RulesFile::MaxBytes / 1024)));
+        QCOMPARE(fileBytes(MainForm::rulesPath()), before.toUtf8());
+
         // The file changed behind the dialog (the view keeps its choices there): nothing is written.
         QVERIFY(RulesFile::write(MainForm::rulesPath(), before + QStringLiteral("hide X\n"), nullptr));
         const QString good = QStringLiteral("# mine\nCPU* crit 44\nview by-sensor\n");
