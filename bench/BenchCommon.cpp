@@ -300,8 +300,8 @@ std::string programDir() {
 }
 
 // Spawned, not forked: a fork marks every page of the receiver's process copy-on-write, and the
-// receiver would then pay a page fault for each page it writes during the first moments of the load,
-// which the monitor on its own never does.
+// receiver would then pay a page fault for the first write to each page after it (with a large grid,
+// through the whole measurement), which the monitor on its own never does.
 Sender startSender(const std::string &program, const Load &load) {
     int pipeFds[2];
     Sender s;

@@ -195,9 +195,9 @@ void compareCutter(const QString &text) {
     for (const std::u16string &t :
          {whole, whole + u"]", whole.substr(0, whole.empty() ? 0 : whole.size() - 1)}) {
         const ReadingCut::Result r = cutter.cut(t);
-        expectWithin(r, t.size(), QString::fromStdU16String(t));
-        expect(r == ReadingCut::cut(t), "the cutter cut a text otherwise than cut()", -1, -1,
-               QString::fromStdU16String(t));
+        const QString subject = QString::fromStdU16String(t);
+        expectWithin(r, t.size(), subject);
+        expect(r == ReadingCut::cut(t), "the cutter cut a text otherwise than cut()", -1, -1, subject);
     }
 }
 
